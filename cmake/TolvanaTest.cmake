@@ -1,0 +1,13 @@
+# tolvana_add_test(name SOURCES ... LIBRARIES ... [QT])
+# Registers one GoogleTest executable with CTest. Tests that touch Qt get an
+# offscreen platform and a private runtime folder so they run on any machine.
+function(tolvana_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} tolvana::test_support
+    GTest::gtest GTest::gtest_main tolvana::warnings)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TOLVANA_TESTDATA=${PROJECT_SOURCE_DIR}/testdata"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,18 @@
+# One interface target carries the warning set and the sanitizer flags, so
+# every library, program and test of the project is built the same way.
+add_library(tolvana_warnings INTERFACE)
+add_library(tolvana::warnings ALIAS tolvana_warnings)
+
+target_compile_options(tolvana_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+  -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference
+  -Wimplicit-fallthrough -Wformat=2)
+if(TOLVANA_WERROR)
+  target_compile_options(tolvana_warnings INTERFACE -Werror)
+endif()
+
+if(TOLVANA_SANITIZE)
+  set(_tolvana_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(tolvana_warnings INTERFACE ${_tolvana_san})
+  target_link_options(tolvana_warnings INTERFACE ${_tolvana_san})
+endif()

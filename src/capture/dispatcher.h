@@ -1,0 +1,81 @@
+// The one place where a captured buffer becomes decoder work: channel split,
+// level meters, and the fixed order and mutual exclusions of the six decoder
+// chains. Live capture, recordings, tests and benchmarks all come through here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "decoders/common/reception_sink.h"
+#include "decoders/common/types.h"
+#include "decoders/fms/fms_decoder.h"
+#include "decoders/pocsag/pocsag_decoder.h"
+#include "decoders/zvei/zvei_decoder.h"
+
+namespace tolvana {
+
+/// Which chains run on which side. Indexed by sideIndex().
+struct DecoderSwitches {
+    std::array<bool, 2> fms{false, false};
+    std::array<bool, 2> zvei{false, false};
+    std::array<bool, 2> pocsag{false, false};
+
+    static DecoderSwitches all() {
+        DecoderSwitches s;
+        s.fms = s.zvei = s.pocsag = {true, true};
+        return s;
+    }
+    bool operator==(const DecoderSwitches&) const = default;
+};
+
+/// The four level meters after a buffer: mean and peak of the absolute sample
+/// values per channel, both limited to 32760 (the meters' full scale).
+struct LevelMeters {
+    int meanLeft = 0;
+    int peakLeft = 0;
+    int meanRight = 0;
+    int peakRight = 0;
+    bool operator==(const LevelMeters&) const = default;
+};
+
+inline constexpr int kMeterLimit = 32760;
+/// Interleaved 16-bit values of one captured buffer (left even, right odd).
+inline constexpr int kBufferValues = 2 * kBlockFrames;
+
+class Dispatcher {
+public:
+    /// `seed` drives the six chains' dither sources (each gets its own stream).
+    Dispatcher(ReceptionSink& sink, const DecoderSwitches& switches, std::uint64_t seed = 1);
+
+    // The chains keep a pointer to the sink; a dispatcher is not moved around.
+    Dispatcher(const Dispatcher&) = delete;
+    Dispatcher& operator=(const Dispatcher&) = delete;
+
+    /// One captured buffer: 1024 interleaved stereo frames.
+    LevelMeters dispatchBuffer(std::span<const std::int16_t, kBufferValues> interleaved,
+                               TimePoint now);
+    /// The same after the split into the two channels.
+    LevelMeters dispatchBlock(std::span<const std::int16_t, kBlockFrames> left,
+                              std::span<const std::int16_t, kBlockFrames> right, TimePoint now);
+
+    const DecoderSwitches& switches() const noexcept { return m_switches; }
+    void setSwitches(const DecoderSwitches& switches) noexcept { m_switches = switches; }
+
+    FmsDecoder& fms(ChannelSide side) noexcept { return m_fms[index(side)]; }
+    ZveiDecoder& zvei(ChannelSide side) noexcept { return m_zvei[index(side)]; }
+    PocsagDecoder& pocsag(ChannelSide side) noexcept { return m_pocsag[index(side)]; }
+
+private:
+    static std::size_t index(ChannelSide side) noexcept {
+        return static_cast<std::size_t>(sideIndex(side));
+    }
+    void runChains(ChannelSide side, TimePoint now);
+
+    DecoderSwitches m_switches;
+    std::array<FmsDecoder, 2> m_fms;
+    std::array<ZveiDecoder, 2> m_zvei;
+    std::array<PocsagDecoder, 2> m_pocsag;
+};
+
+} // namespace tolvana
