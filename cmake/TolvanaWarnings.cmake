@@ -5,7 +5,7 @@ add_library(tolvana::warnings ALIAS tolvana_warnings)
 
 target_compile_options(tolvana_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-  -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference
+  -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual
   -Wimplicit-fallthrough -Wformat=2)
 if(TOLVANA_WERROR)
   target_compile_options(tolvana_warnings INTERFACE -Werror)
