@@ -1,0 +1,269 @@
+// The TCP export against a real receiver on the loopback interface: what
+// arrives, what is dropped while the receiver is away, how the supervision
+// tick brings the connection back, and the headless wait and flush.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "event_wait.h"
+#include "export/export_line.h"
+#include "export/tcp_export.h"
+
+namespace tolvana {
+namespace {
+
+using test::settle;
+using test::waitFor;
+
+constexpr std::uint32_t kRed = 0x0000FF;
+constexpr std::uint32_t kGreen = 0x00FF00;
+
+/// A receiving program: listens on 127.0.0.1 and keeps the bytes of every
+/// connection it accepted, in order.
+class Receiver {
+public:
+    bool listen(quint16 port = 0) {
+        if (!m_server.listen(QHostAddress::LocalHost, port)) {
+            return false;
+        }
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                const std::size_t index = m_received.size();
+                m_received.emplace_back();
+                m_sockets.append(socket);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [this, socket, index] { m_received[index] += socket->readAll(); });
+            }
+        });
+        return true;
+    }
+
+    /// Goes away: drops every connection and stops listening.
+    void stop() {
+        for (QTcpSocket* socket : std::as_const(m_sockets)) {
+            socket->abort();
+        }
+        m_server.close();
+        QObject::disconnect(&m_server, nullptr, nullptr, nullptr);
+    }
+
+    quint16 port() const { return m_server.serverPort(); }
+    std::size_t connections() const { return m_received.size(); }
+    const QByteArray& received(std::size_t connection) const { return m_received.at(connection); }
+
+private:
+    QTcpServer m_server;
+    QList<QTcpSocket*> m_sockets;
+    std::vector<QByteArray> m_received;
+};
+
+/// A port on which nobody listens.
+quint16 closedPort() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+struct StateReport {
+    int state;
+    quint32 colour;
+};
+
+void recordReports(TcpExport& exporter, const std::shared_ptr<std::vector<StateReport>>& into) {
+    QObject::connect(&exporter, &TcpExport::stateChecked, &exporter,
+                     [into](int state, quint32 colour) { into->push_back({state, colour}); });
+}
+
+// Umlauts, an en dash and the euro sign: each one byte in Windows-1252.
+const std::string kZveiLine = zveiExportLine("12345", "L\u00F6schzug S\u00FCd");
+const QByteArray kZveiBytes("##ZVEI#12345#L\xF6schzug S\xFC" "d#+");
+const std::string kPocsagLine = pocsagExportLine(1234567, 3, "\u00D6lspur B27 \u2013 5\u20AC");
+const QByteArray kPocsagBytes("##POC#1234567#3#\xD6lspur B27 \x96 5\x80#+");
+const std::string kFmsLine = fmsExportLine(FmsTelegram{"62345678", 2, 3, 0});
+const QByteArray kFmsBytes("##FMS#62345678#3#20#+");
+
+TEST(TcpExportReceiver, ReconnectsAfterTheReceiverCameBackAndLosesOnlyTheLinesInBetween) {
+    Receiver receiver;
+    ASSERT_TRUE(receiver.listen());
+    const quint16 port = receiver.port();
+
+    TcpExport exporter;
+    auto reports = std::make_shared<std::vector<StateReport>>();
+    recordReports(exporter, reports);
+    exporter.setTarget(QStringLiteral("127.0.0.1"), port);
+    EXPECT_EQ(exporter.state(), 0);
+
+    exporter.connectExport();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.connections() == 1; }));
+    exporter.supervise();
+    exporter.send(kZveiLine);
+    exporter.send(kPocsagLine);
+    ASSERT_TRUE(waitFor([&] { return receiver.received(0).size() >= kZveiBytes.size() + kPocsagBytes.size(); }));
+    EXPECT_EQ(receiver.received(0), kZveiBytes + kPocsagBytes);
+
+    // The receiver goes away: the error closes the connection (state 0).
+    receiver.stop();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 0; }));
+    exporter.send(kFmsLine); // closed: lost
+
+    // The tick reports 0 and tries again; nobody listens, so it fails.
+    exporter.supervise();
+    const int whileTrying = exporter.state();
+    EXPECT_TRUE(whileTrying == 0 || whileTrying == 4 || whileTrying == 6) << whileTrying;
+    exporter.send(kFmsLine); // connecting (or already refused): lost as well
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 0; }));
+
+    // The receiver comes back on its port; the next tick reconnects.
+    ASSERT_TRUE(receiver.listen(port));
+    exporter.supervise();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.connections() == 2; }));
+    exporter.supervise();
+    exporter.send(kFmsLine);
+    ASSERT_TRUE(waitFor([&] { return receiver.received(1).size() >= kFmsBytes.size(); }));
+    settle();
+
+    EXPECT_EQ(receiver.received(0), kZveiBytes + kPocsagBytes);
+    EXPECT_EQ(receiver.received(1), kFmsBytes);
+    EXPECT_EQ(receiver.connections(), 2u);
+
+    // Every tick reported the state it found, with the indicator colour.
+    ASSERT_EQ(reports->size(), 4u);
+    const std::vector<std::pair<int, quint32>> expected = {{7, kGreen}, {0, kRed}, {0, kRed}, {7, kGreen}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(reports->at(i).state, expected[i].first) << "tick " << i;
+        EXPECT_EQ(reports->at(i).colour, expected[i].second) << "tick " << i;
+    }
+}
+
+TEST(TcpExportReceiver, TheSupervisionTimerRetriesUntilTheReceiverListens) {
+    const quint16 port = closedPort();
+    TcpExport exporter;
+    auto reports = std::make_shared<std::vector<StateReport>>();
+    recordReports(exporter, reports);
+    exporter.setTarget(QStringLiteral("127.0.0.1"), port);
+
+    // A short period so the test does not wait seconds for each tick.
+    exporter.startSupervision(20);
+    EXPECT_TRUE(exporter.supervising());
+    ASSERT_TRUE(waitFor([&] { return reports->size() >= 3; }));
+    EXPECT_NE(exporter.state(), 7);
+
+    Receiver receiver;
+    ASSERT_TRUE(receiver.listen(port));
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.connections() == 1; }));
+    const std::size_t ticksSoFar = reports->size();
+    ASSERT_TRUE(waitFor([&] { return reports->size() >= ticksSoFar + 3; }));
+    // Connected: the ticks leave the connection alone.
+    EXPECT_EQ(receiver.connections(), 1u);
+    EXPECT_EQ(reports->back().state, 7);
+
+    exporter.stopSupervision();
+    EXPECT_FALSE(exporter.supervising());
+    exporter.close();
+    EXPECT_EQ(exporter.state(), 0);
+}
+
+TEST(TcpExportReceiver, StartConnectsAtOnceAndAnEmptyServerMeansLocalhost) {
+    Receiver receiver;
+    ASSERT_TRUE(receiver.listen());
+    TcpExport exporter;
+    EXPECT_EQ(exporter.start(QString(), receiver.port()), QStringLiteral("localhost"));
+    EXPECT_EQ(exporter.server(), QStringLiteral("localhost"));
+    EXPECT_EQ(exporter.port(), receiver.port());
+    EXPECT_TRUE(exporter.supervising());
+    EXPECT_NE(exporter.state(), 0); // connecting without waiting for a tick
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7; }));
+    exporter.send(kFmsLine);
+    ASSERT_TRUE(waitFor([&] { return receiver.connections() == 1 && receiver.received(0) == kFmsBytes; }));
+
+    exporter.stop();
+    EXPECT_FALSE(exporter.supervising());
+    EXPECT_EQ(exporter.state(), 0);
+}
+
+TEST(TcpExportReceiver, ConnectExportReplacesAStandingConnection) {
+    Receiver receiver;
+    ASSERT_TRUE(receiver.listen());
+    TcpExport exporter;
+    exporter.setTarget(QStringLiteral("127.0.0.1"), receiver.port());
+    exporter.connectExport();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.connections() == 1; }));
+    exporter.connectExport();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.connections() == 2; }));
+    exporter.send(kZveiLine);
+    ASSERT_TRUE(waitFor([&] { return receiver.received(1) == kZveiBytes; }));
+    EXPECT_TRUE(receiver.received(0).isEmpty());
+}
+
+// The headless program runs no event loop: it waits for the connection, sends,
+// and flushes before it ends.
+TEST(TcpExportHeadless, WaitsForTheConnectionAndFlushesEveryLine) {
+    Receiver receiver;
+    ASSERT_TRUE(receiver.listen());
+    TcpExport exporter;
+    exporter.setTarget(QStringLiteral("127.0.0.1"), receiver.port());
+    ASSERT_TRUE(exporter.waitForConnected(5000));
+    EXPECT_EQ(exporter.state(), 7);
+
+    QByteArray expected;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string line = pocsagExportLine(static_cast<std::uint32_t>(1000000 + i), i % 4,
+                                                  "Text \u00E4\u00F6\u00FC " + std::to_string(i));
+        exporter.send(line);
+        expected += "##POC#" + QByteArray::number(1000000 + i) + "#" + QByteArray::number(i % 4) +
+                    "#Text \xE4\xF6\xFC " + QByteArray::number(i) + "#+";
+    }
+    EXPECT_TRUE(exporter.flush(5000));
+    exporter.close();
+
+    ASSERT_TRUE(waitFor([&] { return receiver.connections() == 1 && receiver.received(0).size() >= expected.size(); }));
+    EXPECT_EQ(receiver.received(0), expected);
+}
+
+TEST(TcpExportHeadless, WaitForConnectedFailsWhenNobodyListens) {
+    TcpExport exporter;
+    exporter.setTarget(QStringLiteral("127.0.0.1"), closedPort());
+    EXPECT_FALSE(exporter.waitForConnected(2000));
+    EXPECT_EQ(exporter.state(), 0);
+    exporter.send(kFmsLine); // dropped, no effect
+    EXPECT_TRUE(exporter.flush(100));
+}
+
+struct StateRow {
+    int state;
+    std::uint32_t colour;
+};
+
+TEST(TcpExportState, IndicatorColoursFollowTheStateTable) {
+    const std::vector<StateRow> table = {
+        {0, kRed},      {1, 0x00FFFF}, {2, kRed},  {3, 0x000000}, {4, 0xFFFFFF}, {5, kRed},
+        {6, 0x000000},  {7, kGreen},   {8, kRed},  {9, kRed},     {-1, kRed},    {42, kRed}};
+    for (const StateRow& row : table) {
+        EXPECT_EQ(connectionIndicatorColour(row.state), row.colour) << "state " << row.state;
+    }
+    EXPECT_EQ(kConnectionIndicatorUnknown, 0xC0C0C0u);
+}
+
+TEST(TcpExportState, SocketStatesMapToTheirNumbers) {
+    const std::vector<std::pair<QAbstractSocket::SocketState, int>> table = {
+        {QAbstractSocket::UnconnectedState, 0}, {QAbstractSocket::HostLookupState, 4},
+        {QAbstractSocket::ConnectingState, 6},  {QAbstractSocket::ConnectedState, 7},
+        {QAbstractSocket::ClosingState, 8},     {QAbstractSocket::BoundState, 1}};
+    for (const auto& [socketState, number] : table) {
+        EXPECT_EQ(static_cast<int>(exportConnectionState(socketState)), number) << socketState;
+    }
+}
+
+} // namespace
+} // namespace tolvana
