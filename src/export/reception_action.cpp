@@ -21,6 +21,12 @@ void ProcessActionStarter::launch(const QString& program, const QStringList& arg
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
+    // The program must not read tolvana's standard input (the headless
+    // program may be decoding sound from it) nor write into its standard
+    // output (one line per reception that other tools parse). Its errors
+    // still reach standard error.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
     if (!process.startDetached()) {
         qWarning().noquote() << QStringLiteral("tolvana: action program \"%1\" could not be started: %2")
                                     .arg(program, process.errorString());

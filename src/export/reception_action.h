@@ -43,7 +43,8 @@ private:
 };
 
 /// Starts the program as a detached process: it outlives tolvana, inherits
-/// the current folder and is never waited for. A program that cannot be
+/// the current folder and standard error, reads no input (its standard input
+/// and output are the null device) and is never waited for. A program that cannot be
 /// started is reported on standard error (a warning) and otherwise ignored.
 class ProcessActionStarter final : public ActionStarter {
 private:

@@ -19,9 +19,12 @@ namespace {
 
 using test::waitFor;
 
-/// Writes "<script>.args": every argument followed by a zero byte. The file
-/// is renamed into place, so it is complete once it exists.
+/// Writes "<script>.stdio" (where its standard input and output lead) and
+/// "<script>.args" (every argument followed by a zero byte). The arguments
+/// are renamed into place last, so both files are complete once it exists.
 constexpr char kRecorder[] = "#!/bin/sh\n"
+                             "in=$(readlink /proc/$$/fd/0); out=$(readlink /proc/$$/fd/1)\n"
+                             "printf '%s\\n%s\\n' \"$in\" \"$out\" > \"$0.stdio\"\n"
                              "printf '%s\\0' \"$@\" > \"$0.args.tmp\"\n"
                              "mv \"$0.args.tmp\" \"$0.args\"\n";
 
@@ -88,6 +91,15 @@ TEST_F(ActionProgram, ReceivesEachValueAsOneArgument) {
         starter.start(m_program, c.arguments);
         EXPECT_EQ(recordedArguments(), c.expected) << c.what;
     }
+}
+
+TEST_F(ActionProgram, NeitherReadsOurInputNorWritesIntoOurOutput) {
+    ProcessActionStarter starter;
+    starter.start(m_program, zveiActionArguments(QStringLiteral("12345")));
+    ASSERT_EQ(recordedArguments().size(), 2);
+    QFile stdio(m_program + QStringLiteral(".stdio"));
+    ASSERT_TRUE(stdio.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stdio.readAll(), QByteArray("/dev/null\n/dev/null\n"));
 }
 
 /// Collects Qt warnings (the starter's standard-error report) while alive.
