@@ -14,6 +14,7 @@
 // and "7" owns R = 185, so 1850 Hz is a "7" and only 1855 Hz and up an "L".
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
