@@ -69,7 +69,10 @@ FileResult writeTextLines(const QString& path, const QStringList& lines) {
         bytes.append(kLineEnd);
     }
     // QSaveFile writes a temporary file beside the target and renames it over
-    // the target on commit; the old file stays untouched until then.
+    // the target on commit; the old file stays untouched until then. It is
+    // opened unbuffered: a buffered QSaveFile flushes only inside commit(),
+    // where a short write (a full disk) goes unnoticed and the cut-off file
+    // replaces the good one.
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
         return FileResult::failure(
@@ -77,7 +80,7 @@ FileResult writeTextLines(const QString& path, const QStringList& lines) {
                            "Die bisherige Fassung bleibt erhalten.")
                 .arg(quotedName(displayPath(path)), reason));
     };
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return fail(file.errorString());
     }
     if (file.write(bytes) != bytes.size()) {
