@@ -98,8 +98,8 @@ int AlertListModel::removeExpired(const QDateTime& now) {
 }
 
 QString alertLineText(const QString& text, const QDateTime& now) {
-    return longTime(now) + u' ' + trimBlanks(text).toString() + QStringLiteral("        ") + kFieldSeparator +
-           gridDateTime(now);
+    return longTime(now) + u' ' + trimBlanks(text).toString() + QStringLiteral("        ") +
+           kFieldSeparator + gridDateTime(now);
 }
 
 bool AppendAlertLine(AlertListModel& list, const QString& text, const QDateTime& now) {

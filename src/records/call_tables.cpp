@@ -19,9 +19,10 @@ quint32 farbeOf(const QString& farbeText) {
 }
 
 FileResult refusal(const QString& fileName, const QString& text) {
-    return FileResult::failure(QStringLiteral("%1 wurde nicht gespeichert: der Eintrag %2 enth\u00E4lt "
-                                              "einen Tabulator oder Zeilenumbruch.")
-                                   .arg(quotedName(fileName), quotedName(text)));
+    return FileResult::failure(
+        QStringLiteral("%1 wurde nicht gespeichert: der Eintrag %2 enth\u00E4lt "
+                       "einen Tabulator oder Zeilenumbruch.")
+            .arg(quotedName(fileName), quotedName(text)));
 }
 
 } // namespace
@@ -34,7 +35,8 @@ void CallNameTable::append(const QString& nummer, const QString& name, quint32 f
     m_entries.append({nummer, name, QString::number(farbe), farbe});
 }
 
-void CallNameTable::replace(int index, const QString& nummer, const QString& name, const QString& farbeText) {
+void CallNameTable::replace(int index, const QString& nummer, const QString& name,
+                            const QString& farbeText) {
     m_entries[index] = {nummer, name, farbeText, farbeOf(farbeText)};
 }
 
@@ -120,15 +122,17 @@ FileResult CallAssignmentTable::addCallAssignment(const DataFolder& folder, cons
             return refusal(QStringLiteral("ZVEI_FMS_Zuord.txt"), *text);
         }
     }
-    FileResult result = appendTextLine(folder.callAssignmentsFile(),
-                                       kennung + kFieldSeparator + nummer + kFieldSeparator + rufname);
+    FileResult result =
+        appendTextLine(folder.callAssignmentsFile(),
+                       kennung + kFieldSeparator + nummer + kFieldSeparator + rufname);
     if (result.ok()) {
         m_entries.append({kennung, nummer, rufname});
     }
     return result;
 }
 
-FileResult CallAssignmentTable::removeCallAssignment(const DataFolder& folder, const QString& kennung,
+FileResult CallAssignmentTable::removeCallAssignment(const DataFolder& folder,
+                                                     const QString& kennung,
                                                      const QString& nummer) {
     QList<CallAssignment> kept;
     QStringList lines;
@@ -147,7 +151,8 @@ FileResult CallAssignmentTable::removeCallAssignment(const DataFolder& folder, c
     return result;
 }
 
-CallDisplay lookUpCall(const QString& number, const CallNameTable& names, const CallAssignmentTable& assignments) {
+CallDisplay lookUpCall(const QString& number, const CallNameTable& names,
+                       const CallAssignmentTable& assignments) {
     CallDisplay display;
     if (const int i = names.indexOfNummer(number); i >= 0) {
         display.name = names.at(i).Name;

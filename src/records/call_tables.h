@@ -19,9 +19,10 @@
 namespace tolvana {
 
 struct CallName {
-    QString Nummer;    ///< five-digit ZVEI call or seven-digit POCSAG RIC
-    QString Name;      ///< shown for the call in the reception lists
-    QString farbeText; ///< the colour cell as kept in the file (decimal text; empty when never chosen)
+    QString Nummer; ///< five-digit ZVEI call or seven-digit POCSAG RIC
+    QString Name;   ///< shown for the call in the reception lists
+    QString
+        farbeText; ///< the colour cell as kept in the file (decimal text; empty when never chosen)
     quint32 Farbe = 0; ///< row colour: the leading number of farbeText, 0 when there is none
 
     bool operator==(const CallName&) const = default;
@@ -81,12 +82,13 @@ public:
     /// Appends the entry to the file (created when missing) and then to the
     /// table. Refused, changing neither, when a text holds a TAB or a line
     /// break; a failed write leaves the table unchanged too.
-    FileResult addCallAssignment(const DataFolder& folder, const QString& kennung, const QString& nummer,
-                                 const QString& rufname);
+    FileResult addCallAssignment(const DataFolder& folder, const QString& kennung,
+                                 const QString& nummer, const QString& rufname);
     /// Writes the file anew with every entry except those whose Kennung and
     /// Nummer both equal the given ones (ignoring case); the table follows
     /// only when the file was written.
-    FileResult removeCallAssignment(const DataFolder& folder, const QString& kennung, const QString& nummer);
+    FileResult removeCallAssignment(const DataFolder& folder, const QString& kennung,
+                                    const QString& nummer);
 
     bool operator==(const CallAssignmentTable&) const = default;
 
@@ -103,6 +105,7 @@ struct CallDisplay {
 
     bool operator==(const CallDisplay&) const = default;
 };
-CallDisplay lookUpCall(const QString& number, const CallNameTable& names, const CallAssignmentTable& assignments);
+CallDisplay lookUpCall(const QString& number, const CallNameTable& names,
+                       const CallAssignmentTable& assignments);
 
 } // namespace tolvana

@@ -16,9 +16,15 @@ constexpr quint32 rgb(int red, int green, int blue) {
     return static_cast<quint32>(red & 0xFF) | (static_cast<quint32>(green & 0xFF) << 8) |
            (static_cast<quint32>(blue & 0xFF) << 16);
 }
-constexpr int redOf(quint32 colour) { return static_cast<int>(colour & 0xFF); }
-constexpr int greenOf(quint32 colour) { return static_cast<int>((colour >> 8) & 0xFF); }
-constexpr int blueOf(quint32 colour) { return static_cast<int>((colour >> 16) & 0xFF); }
+constexpr int redOf(quint32 colour) {
+    return static_cast<int>(colour & 0xFF);
+}
+constexpr int greenOf(quint32 colour) {
+    return static_cast<int>((colour >> 8) & 0xFF);
+}
+constexpr int blueOf(quint32 colour) {
+    return static_cast<int>((colour >> 16) & 0xFF);
+}
 
 /// Light grey: background of reception rows and of idle alert lists.
 inline constexpr quint32 kLightGrey = rgb(224, 224, 224);
@@ -33,7 +39,8 @@ inline constexpr quint32 kSystemColourFlag = 0x80000000u;
 /// A colour read from a file as a number: the Windows program wrote system
 /// colours as negative 32-bit numbers. Nothing when the number fits no colour.
 constexpr std::optional<quint32> colourFromNumber(qint64 number) {
-    if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<quint32>::max()) {
+    if (number < std::numeric_limits<qint32>::min() ||
+        number > std::numeric_limits<quint32>::max()) {
         return std::nullopt;
     }
     return static_cast<quint32>(number & 0xFFFFFFFF);

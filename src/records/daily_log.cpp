@@ -6,7 +6,8 @@
 
 namespace tolvana {
 
-FileResult appendDailyLog(const DataFolder& folder, ReceptionKind kind, const QString& line, const QDateTime& now) {
+FileResult appendDailyLog(const DataFolder& folder, ReceptionKind kind, const QString& line,
+                          const QDateTime& now) {
     // Row texts never hold a line break (the decoders drop control
     // characters); should one slip in, it must not split the log line.
     QString text = line;

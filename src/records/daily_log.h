@@ -21,15 +21,19 @@ namespace tolvana {
 
 /// Appends one line to the kind's log of the day of `now` (created when
 /// missing), in a single write so a killed program never leaves half a line.
-FileResult appendDailyLog(const DataFolder& folder, ReceptionKind kind, const QString& line, const QDateTime& now);
+FileResult appendDailyLog(const DataFolder& folder, ReceptionKind kind, const QString& line,
+                          const QDateTime& now);
 
-inline FileResult appendFmsLog(const DataFolder& folder, const QString& line, const QDateTime& now) {
+inline FileResult appendFmsLog(const DataFolder& folder, const QString& line,
+                               const QDateTime& now) {
     return appendDailyLog(folder, ReceptionKind::Fms, line, now);
 }
-inline FileResult appendZveiLog(const DataFolder& folder, const QString& line, const QDateTime& now) {
+inline FileResult appendZveiLog(const DataFolder& folder, const QString& line,
+                                const QDateTime& now) {
     return appendDailyLog(folder, ReceptionKind::Zvei, line, now);
 }
-inline FileResult appendPocsagLog(const DataFolder& folder, const QString& line, const QDateTime& now) {
+inline FileResult appendPocsagLog(const DataFolder& folder, const QString& line,
+                                  const QDateTime& now) {
     return appendDailyLog(folder, ReceptionKind::Pocsag, line, now);
 }
 

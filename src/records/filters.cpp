@@ -40,9 +40,10 @@ FileResult FilterTable::load(const QString& path) {
         }
         const ParsedLine parsed = parseLine(line);
         if (!parsed.valid) {
-            result.addWarning(QStringLiteral("%1, Zeile %2: kein Tabulator mit der Listennummer "
-                                             "(0 oder 1) hinter %3; die Zeile wird \u00FCbergangen.")
-                                  .arg(QFileInfo(path).fileName(), QString::number(i + 1), quotedName(line)));
+            result.addWarning(
+                QStringLiteral("%1, Zeile %2: kein Tabulator mit der Listennummer "
+                               "(0 oder 1) hinter %3; die Zeile wird \u00FCbergangen.")
+                    .arg(QFileInfo(path).fileName(), QString::number(i + 1), quotedName(line)));
             continue;
         }
         entries.append(parsed.entry);
@@ -88,13 +89,14 @@ FileResult FilterTables::rebuildFilters() {
 
 FileResult FilterTables::addFilterEntry(const QString& text, int listKind, FilterKind kind) {
     if (text.isEmpty() || breaksFields(text)) {
-        return FileResult::failure(QStringLiteral("Der Filtereintrag %1 kann nicht gespeichert werden: "
-                                                  "er ist leer oder enth\u00E4lt einen Tabulator oder "
-                                                  "Zeilenumbruch.")
-                                       .arg(quotedName(text)));
+        return FileResult::failure(
+            QStringLiteral("Der Filtereintrag %1 kann nicht gespeichert werden: "
+                           "er ist leer oder enth\u00E4lt einen Tabulator oder "
+                           "Zeilenumbruch.")
+                .arg(quotedName(text)));
     }
-    FileResult result =
-        appendTextLine(m_folder.filterFile(kind), text + kFieldSeparator + QString::number(listKind));
+    FileResult result = appendTextLine(m_folder.filterFile(kind),
+                                       text + kFieldSeparator + QString::number(listKind));
     result.merge(rebuildFilters());
     return result;
 }

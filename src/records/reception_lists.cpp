@@ -110,8 +110,8 @@ QStringList ReceptionListModel::headings(ReceptionKind kind) {
     case ReceptionKind::Pocsag:
         break;
     }
-    return {QStringLiteral("Nummer"), QStringLiteral("Funktion"), QStringLiteral("Name"), QStringLiteral("Zeit"),
-            QStringLiteral("Text")};
+    return {QStringLiteral("Nummer"), QStringLiteral("Funktion"), QStringLiteral("Name"),
+            QStringLiteral("Zeit"), QStringLiteral("Text")};
 }
 
 QList<int> ReceptionListModel::columnWidthsTwips(ReceptionKind kind) {

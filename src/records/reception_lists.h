@@ -41,7 +41,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
     /// Inserts a reception at the top; `nameColour` colours its "Name" cell
     /// (ignored for FMS, which has none).
@@ -70,7 +71,9 @@ private:
         QStringList cells;
         std::optional<quint32> colour;
     };
-    const Row& rowAt(int row) const { return m_rows[m_rows.size() - 1 - static_cast<std::size_t>(row)]; }
+    const Row& rowAt(int row) const {
+        return m_rows[m_rows.size() - 1 - static_cast<std::size_t>(row)];
+    }
 
     ReceptionKind m_kind;
     QStringList m_headings;

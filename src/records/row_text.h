@@ -31,7 +31,7 @@ QString fmsRowKnown(const Vehicle& vehicle, const FmsReception& reception, const
 QString fmsRowUnknown(const QString& origin, const FmsReception& reception, const QDateTime& time);
 
 QString zveiRowText(const QString& number, const QString& name, const QDateTime& time);
-QString pocsagRowText(const QString& number, int function, const QString& name, const QDateTime& time,
-                      const QString& text);
+QString pocsagRowText(const QString& number, int function, const QString& name,
+                      const QDateTime& time, const QString& text);
 
 } // namespace tolvana

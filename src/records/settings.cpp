@@ -15,8 +15,7 @@ namespace {
 
 // Visits the fields in the order of their Mon.ini lines, with the caption of
 // the setting as the user knows it (for messages). Works on a const record too.
-template <typename Settings, typename Visit>
-void forEachLine(Settings& s, Visit&& visit) {
+template <typename Settings, typename Visit> void forEachLine(Settings& s, Visit&& visit) {
     visit(s.deviceIndex, u"Soundkarte");
     for (auto& colour : s.statusColours) {
         visit(colour, u"FMS-Statusfarben");
@@ -40,8 +39,7 @@ void forEachLine(Settings& s, Visit&& visit) {
     }
 }
 
-template <typename T>
-using Plain = std::remove_cvref_t<T>;
+template <typename T> using Plain = std::remove_cvref_t<T>;
 
 constexpr qint64 kInt16Min = std::numeric_limits<qint16>::min();
 constexpr qint64 kInt16Max = std::numeric_limits<qint16>::max();
@@ -102,14 +100,17 @@ FileResult saveSettings(const DataFolder& folder, const MonitorSettings& setting
                 refusal = QStringLiteral("Die Einstellung %1 enth\u00E4lt das Zeichen %2 (U+%3), "
                                          "das %4 nicht aufnehmen kann (Zeichensatz Windows-1252).")
                               .arg(name, quotedName(QString::fromUcs4(&*bad, 1)),
-                                   QStringLiteral("%1").arg(static_cast<uint>(*bad), 4, 16, QChar(u'0')).toUpper(),
+                                   QStringLiteral("%1")
+                                       .arg(static_cast<uint>(*bad), 4, 16, QChar(u'0'))
+                                       .toUpper(),
                                    monIniName());
             }
             lines.append(field);
         } else if constexpr (std::is_same_v<Field, quint32>) {
             // System colours go back as the negative numbers Windows wrote.
-            lines.append((field & kSystemColourFlag) != 0 ? QString::number(std::bit_cast<qint32>(field))
-                                                          : QString::number(field));
+            lines.append((field & kSystemColourFlag) != 0
+                             ? QString::number(std::bit_cast<qint32>(field))
+                             : QString::number(field));
         } else {
             if (field < kInt16Min || field > kInt16Max) {
                 refusal = QStringLiteral("Die Einstellung %1 hat den Wert %2; %3 nimmt nur Zahlen "
@@ -120,7 +121,8 @@ FileResult saveSettings(const DataFolder& folder, const MonitorSettings& setting
         }
     });
     if (!refusal.isEmpty()) {
-        return FileResult::failure(QStringLiteral("Die Einstellungen wurden nicht gespeichert. ") + refusal);
+        return FileResult::failure(QStringLiteral("Die Einstellungen wurden nicht gespeichert. ") +
+                                   refusal);
     }
     return writeTextLines(folder.monIni(), lines);
 }

@@ -45,8 +45,9 @@ enum DecoderSwitch : int {
 /// The colours of the nine status fields as the settings page creates them;
 /// status 6 has the button face (see kButtonFace).
 inline constexpr std::array<quint32, 9> kDefaultStatusColours = {
-    rgb(192, 255, 192), rgb(255, 255, 192), rgb(255, 192, 192), rgb(255, 192, 128), rgb(192, 192, 255),
-    kButtonFace,        rgb(255, 255, 255), rgb(255, 0, 255),   rgb(128, 255, 255)};
+    rgb(192, 255, 192), rgb(255, 255, 192), rgb(255, 192, 192),
+    rgb(255, 192, 128), rgb(192, 192, 255), kButtonFace,
+    rgb(255, 255, 255), rgb(255, 0, 255),   rgb(128, 255, 255)};
 
 /// Integers are 16-bit values in the file (-32768..32767); colours are the
 /// 32-bit values of colour.h. The defaults are the values without Mon.ini.

@@ -17,7 +17,9 @@ public:
     static constexpr int kCount = 30;
 
     const QString& name(int page) const { return m_names.at(static_cast<std::size_t>(page)); }
-    void setName(int page, const QString& name) { m_names.at(static_cast<std::size_t>(page)) = name; }
+    void setName(int page, const QString& name) {
+        m_names.at(static_cast<std::size_t>(page)) = name;
+    }
 
     /// Reads up to 30 lines of Wachen.txt; pages without a line get an empty
     /// name. Without the file nothing changes.

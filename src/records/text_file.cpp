@@ -34,16 +34,16 @@ TextLines readTextLines(const QString& path) {
     out.exists = true;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        out.result = FileResult::failure(
-            QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2")
-                .arg(quotedName(displayPath(path)), file.errorString()));
+        out.result =
+            FileResult::failure(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2")
+                                    .arg(quotedName(displayPath(path)), file.errorString()));
         return out;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        out.result = FileResult::failure(
-            QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2")
-                .arg(quotedName(displayPath(path)), file.errorString()));
+        out.result =
+            FileResult::failure(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2")
+                                    .arg(quotedName(displayPath(path)), file.errorString()));
         return out;
     }
     if (bytes.isEmpty()) {
@@ -75,10 +75,9 @@ FileResult writeTextLines(const QString& path, const QStringList& lines) {
     // replaces the good one.
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
-        return FileResult::failure(
-            QStringLiteral("Die Datei %1 kann nicht gespeichert werden: %2. "
-                           "Die bisherige Fassung bleibt erhalten.")
-                .arg(quotedName(displayPath(path)), reason));
+        return FileResult::failure(QStringLiteral("Die Datei %1 kann nicht gespeichert werden: %2. "
+                                                  "Die bisherige Fassung bleibt erhalten.")
+                                       .arg(quotedName(displayPath(path)), reason));
     };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return fail(file.errorString());
@@ -97,8 +96,9 @@ FileResult writeTextLines(const QString& path, const QStringList& lines) {
 FileResult appendTextLine(const QString& path, const QString& line) {
     QFile file(path);
     const auto fail = [&](const QString& reason) {
-        return FileResult::failure(QStringLiteral("Die Zeile kann nicht an %1 angeh\u00E4ngt werden: %2")
-                                       .arg(quotedName(displayPath(path)), reason));
+        return FileResult::failure(
+            QStringLiteral("Die Zeile kann nicht an %1 angeh\u00E4ngt werden: %2")
+                .arg(quotedName(displayPath(path)), reason));
     };
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
         return fail(file.errorString());

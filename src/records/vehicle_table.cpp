@@ -121,8 +121,9 @@ FileResult VehicleTable::saveVehicles(const DataFolder& folder) const {
         for (const QString* field : {&v.Rufname, &v.Eigenschaft, &v.Kennung}) {
             if (breaksFields(*field)) {
                 return FileResult::failure(
-                    QStringLiteral("Die Fahrzeugtabelle %1 wurde nicht gespeichert: Eintrag %2 (%3) "
-                                   "enth\u00E4lt einen Tabulator oder Zeilenumbruch.")
+                    QStringLiteral(
+                        "Die Fahrzeugtabelle %1 wurde nicht gespeichert: Eintrag %2 (%3) "
+                        "enth\u00E4lt einen Tabulator oder Zeilenumbruch.")
                         .arg(quotedName(QStringLiteral("Fzg.txt")), QString::number(i),
                              quotedName(*field)));
             }
@@ -136,8 +137,8 @@ FileResult VehicleTable::saveVehicles(const DataFolder& folder) const {
 FileResult VehicleTable::loadVehicleStatus(const DataFolder& folder) {
     // One listing of the folder instead of probing up to 6000 paths.
     std::vector<bool> hasFile(m_entries.size(), false);
-    const QStringList names = QDir(folder.statusDir())
-                                  .entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::NoSort);
+    const QStringList names =
+        QDir(folder.statusDir()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::NoSort);
     for (const QString& name : names) {
         const int index = statusFileIndex(name);
         if (index >= 0 && index < size()) {
@@ -174,7 +175,8 @@ FileResult VehicleTable::loadVehicleStatus(const DataFolder& folder) {
     return result;
 }
 
-FileResult VehicleTable::saveVehicleStatus(const DataFolder& folder, int index, const QString& timeText) const {
+FileResult VehicleTable::saveVehicleStatus(const DataFolder& folder, int index,
+                                           const QString& timeText) const {
     if (index < 0 || index >= size()) {
         return FileResult::failure(
             QStringLiteral("Der Status von Eintrag %1 kann nicht gespeichert werden: "

@@ -79,7 +79,8 @@ public:
     FileResult loadVehicleStatus(const DataFolder& folder);
     /// Writes the status file of one entry with its Status and Tki and the
     /// given time text (normally its Zeit).
-    FileResult saveVehicleStatus(const DataFolder& folder, int index, const QString& timeText) const;
+    FileResult saveVehicleStatus(const DataFolder& folder, int index,
+                                 const QString& timeText) const;
 
 private:
     int findKennung(const QString& kennung, int count) const;

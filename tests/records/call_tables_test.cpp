@@ -10,12 +10,14 @@ namespace {
 using test::readBytes;
 using test::writeBytes;
 
-const QByteArray kWindowsCallNames("12345\tFeuerwehr M\xFC" "nchen\t255\r\n"
+const QByteArray kWindowsCallNames("12345\tFeuerwehr M\xFC"
+                                   "nchen\t255\r\n"
                                    "23456\tDLRG\t\r\n"
                                    "1234567\tPager \xC4rzte\t16711680\r\n");
 
 const QByteArray kWindowsAssignments("62345678\t12345\tRTW 1\r\n"
-                                     "61234567\t12345\tNEF M\xFC" "nchen\r\n"
+                                     "61234567\t12345\tNEF M\xFC"
+                                     "nchen\r\n"
                                      "62345678\t1234567\tRTW 1\r\n"
                                      "6A345678\t23456\tHLF\r\n");
 
@@ -26,8 +28,9 @@ TEST_F(CallNames, WindowsFileSurvivesLoadAndSaveByteForByte) {
     CallNameTable table;
     ASSERT_TRUE(table.loadCallNames(folder()).ok());
     ASSERT_EQ(table.callNameCount(), 3);
-    EXPECT_EQ(table.at(0), (CallName{QStringLiteral("12345"), QStringLiteral("Feuerwehr M\u00FCnchen"),
-                                     QStringLiteral("255"), 255u}));
+    EXPECT_EQ(table.at(0),
+              (CallName{QStringLiteral("12345"), QStringLiteral("Feuerwehr M\u00FCnchen"),
+                        QStringLiteral("255"), 255u}));
     EXPECT_EQ(table.at(1).Farbe, 0u);
     EXPECT_EQ(table.at(2).Farbe, rgb(0, 0, 255));
     ASSERT_TRUE(table.saveCallNames(folder()).ok());
@@ -42,7 +45,8 @@ TEST_F(CallNames, EmptyLinesAreSkippedAndMissingCellsAreEmpty) {
     EXPECT_EQ(table.at(1), (CallName{QStringLiteral("23456"), QString(), QString(), 0u}));
     EXPECT_EQ(table.at(2).Farbe, 0u);
     ASSERT_TRUE(table.saveCallNames(folder()).ok());
-    EXPECT_EQ(readBytes(folder().callNamesFile()), QByteArray("12345\tA\t65280\r\n23456\t\t\r\n34567\tC\trot\r\n"));
+    EXPECT_EQ(readBytes(folder().callNamesFile()),
+              QByteArray("12345\tA\t65280\r\n23456\t\t\r\n34567\tC\trot\r\n"));
 }
 
 TEST_F(CallNames, EmptyTableDeletesTheFileAndMissingFileKeepsTheTable) {
@@ -75,12 +79,17 @@ TEST_F(CallAssignments, RemovingOnePagerKeepsTheOthers) {
     ASSERT_EQ(table.callAssignmentCount(), 4);
     EXPECT_EQ(table.numbersOf(QStringLiteral("62345678")), (QStringList{"12345", "1234567"}));
 
-    ASSERT_TRUE(table.removeCallAssignment(folder(), QStringLiteral("62345678"), QStringLiteral("12345")).ok());
-    EXPECT_EQ(readBytes(folder().callAssignmentsFile()), QByteArray("61234567\t12345\tNEF M\xFC" "nchen\r\n"
+    ASSERT_TRUE(
+        table.removeCallAssignment(folder(), QStringLiteral("62345678"), QStringLiteral("12345"))
+            .ok());
+    EXPECT_EQ(readBytes(folder().callAssignmentsFile()), QByteArray("61234567\t12345\tNEF M\xFC"
+                                                                    "nchen\r\n"
                                                                     "62345678\t1234567\tRTW 1\r\n"
                                                                     "6A345678\t23456\tHLF\r\n"));
     EXPECT_EQ(table.callAssignmentCount(), 3);
-    ASSERT_TRUE(table.removeCallAssignment(folder(), QStringLiteral("6a345678"), QStringLiteral("23456")).ok());
+    ASSERT_TRUE(
+        table.removeCallAssignment(folder(), QStringLiteral("6a345678"), QStringLiteral("23456"))
+            .ok());
     EXPECT_EQ(table.callAssignmentCount(), 2);
     CallAssignmentTable reloaded;
     ASSERT_TRUE(reloaded.loadCallAssignments(folder()).ok());
@@ -89,29 +98,34 @@ TEST_F(CallAssignments, RemovingOnePagerKeepsTheOthers) {
 
 TEST_F(CallAssignments, AddAppendsToTheFileAndCreatesIt) {
     CallAssignmentTable table;
-    ASSERT_TRUE(table.addCallAssignment(folder(), QStringLiteral("62345678"), QStringLiteral("12345"),
-                                        QStringLiteral("RTW \u00DC1"))
+    ASSERT_TRUE(table
+                    .addCallAssignment(folder(), QStringLiteral("62345678"),
+                                       QStringLiteral("12345"), QStringLiteral("RTW \u00DC1"))
                     .ok());
-    ASSERT_TRUE(table.addCallAssignment(folder(), QStringLiteral("61234567"), QStringLiteral("1234567"),
-                                        QStringLiteral("NEF"))
+    ASSERT_TRUE(table
+                    .addCallAssignment(folder(), QStringLiteral("61234567"),
+                                       QStringLiteral("1234567"), QStringLiteral("NEF"))
                     .ok());
     EXPECT_EQ(readBytes(folder().callAssignmentsFile()),
-              QByteArray("62345678\t12345\tRTW \xDC" "1\r\n61234567\t1234567\tNEF\r\n"));
+              QByteArray("62345678\t12345\tRTW \xDC"
+                         "1\r\n61234567\t1234567\tNEF\r\n"));
     EXPECT_EQ(table.callAssignmentCount(), 2);
 
-    EXPECT_FALSE(table.addCallAssignment(folder(), QStringLiteral("62345678"), QStringLiteral("1\t2"),
-                                         QStringLiteral("x"))
+    EXPECT_FALSE(table
+                     .addCallAssignment(folder(), QStringLiteral("62345678"),
+                                        QStringLiteral("1\t2"), QStringLiteral("x"))
                      .ok());
     FileResult full;
     {
         const test::FileSizeLimit limit(60);
-        full = table.addCallAssignment(folder(), QStringLiteral("62345678"), QStringLiteral("54321"),
-                                       QStringLiteral("RTW 1"));
+        full = table.addCallAssignment(folder(), QStringLiteral("62345678"),
+                                       QStringLiteral("54321"), QStringLiteral("RTW 1"));
     }
     EXPECT_FALSE(full.ok());
     EXPECT_EQ(table.callAssignmentCount(), 2);
     EXPECT_EQ(readBytes(folder().callAssignmentsFile()),
-              QByteArray("62345678\t12345\tRTW \xDC" "1\r\n61234567\t1234567\tNEF\r\n"));
+              QByteArray("62345678\t12345\tRTW \xDC"
+                         "1\r\n61234567\t1234567\tNEF\r\n"));
 }
 
 struct LookUpCase {
@@ -135,22 +149,26 @@ TEST_P(CallLookUp, NameColourAndCarryingVehicle) {
     QTemporaryDir dir;
     const auto folder = DataFolder::open(dir.path());
     ASSERT_TRUE(folder.has_value());
-    ASSERT_TRUE(assignments.addCallAssignment(*folder, QStringLiteral("62345678"), QStringLiteral("1234567"),
-                                              QStringLiteral("RTW 1"))
+    ASSERT_TRUE(assignments
+                    .addCallAssignment(*folder, QStringLiteral("62345678"),
+                                       QStringLiteral("1234567"), QStringLiteral("RTW 1"))
                     .ok());
-    ASSERT_TRUE(assignments.addCallAssignment(*folder, QStringLiteral("61234567"), QStringLiteral("55555"),
-                                              QStringLiteral("X"))
+    ASSERT_TRUE(assignments
+                    .addCallAssignment(*folder, QStringLiteral("61234567"), QStringLiteral("55555"),
+                                       QStringLiteral("X"))
                     .ok());
-    EXPECT_EQ(lookUpCall(QString::fromUtf16(GetParam().number), names, assignments), GetParam().display);
+    EXPECT_EQ(lookUpCall(QString::fromUtf16(GetParam().number), names, assignments),
+              GetParam().display);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CallTables, CallLookUp,
-    ::testing::Values(LookUpCase{"ColourZeroIsGrey", u"12345", {QStringLiteral("Wehr A"), kLightGrey}},
-                      LookUpCase{"NameColourAndVehicle", u"1234567", {QStringLiteral("Pager B (RTW 1) "), 255u}},
-                      LookUpCase{"OnlyOnAVehicle", u"55555", {QStringLiteral(" (X) "), kLightGrey}},
-                      LookUpCase{"IgnoresCase", u"2345f", {QStringLiteral("Gruppe"), rgb(0, 255, 0)}},
-                      LookUpCase{"Unknown", u"99999", {QString(), kLightGrey}}),
+    ::testing::Values(
+        LookUpCase{"ColourZeroIsGrey", u"12345", {QStringLiteral("Wehr A"), kLightGrey}},
+        LookUpCase{"NameColourAndVehicle", u"1234567", {QStringLiteral("Pager B (RTW 1) "), 255u}},
+        LookUpCase{"OnlyOnAVehicle", u"55555", {QStringLiteral(" (X) "), kLightGrey}},
+        LookUpCase{"IgnoresCase", u"2345f", {QStringLiteral("Gruppe"), rgb(0, 255, 0)}},
+        LookUpCase{"Unknown", u"99999", {QString(), kLightGrey}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 using Stations = test::RecordsTest;
@@ -158,7 +176,10 @@ using Stations = test::RecordsTest;
 TEST_F(Stations, WindowsFileSurvivesLoadAndSaveByteForByte) {
     QByteArray bytes;
     for (int i = 0; i < StationNames::kCount; ++i) {
-        bytes += i == 3 ? QByteArray("Wache S\xFC" "d") : i == 7 ? QByteArray() : "Wache " + QByteArray::number(i);
+        bytes += i == 3   ? QByteArray("Wache S\xFC"
+                                         "d")
+                 : i == 7 ? QByteArray()
+                          : "Wache " + QByteArray::number(i);
         bytes += "\r\n";
     }
     writeBytes(folder().stationNamesFile(), bytes);
@@ -176,7 +197,8 @@ TEST_F(Stations, WindowsFileSurvivesLoadAndSaveByteForByte) {
 }
 
 TEST_F(Stations, FewerLinesLeaveTheRemainingNamesEmpty) {
-    writeBytes(folder().stationNamesFile(), "Nord\nS\xFC" "d");
+    writeBytes(folder().stationNamesFile(), "Nord\nS\xFC"
+                                            "d");
     StationNames names;
     names.setName(5, QStringLiteral("alt"));
     ASSERT_TRUE(names.loadStationNames(folder()).ok());

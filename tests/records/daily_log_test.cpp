@@ -28,7 +28,8 @@ TEST_F(DailyLog, MidnightStartsANewFileAndARestartShowsOnlyToday) {
     const QDateTime before(QDate(2004, 12, 7), QTime(23, 59, 59));
     const QDateTime after(QDate(2004, 12, 8), QTime(0, 0, 1));
     const QString late = QStringLiteral("RTW 1\t\t62345678\t3\t0\tFzg->Lst\t07.12.2004 23:59:59\t");
-    const QString early = QStringLiteral("RTW 1\t\t62345678\t4\t0\tFzg->Lst\t08.12.2004 00:00:01\t");
+    const QString early =
+        QStringLiteral("RTW 1\t\t62345678\t4\t0\tFzg->Lst\t08.12.2004 00:00:01\t");
     ASSERT_TRUE(appendFmsLog(folder(), late, before).ok());
     ASSERT_TRUE(appendFmsLog(folder(), early, after).ok());
     EXPECT_EQ(readBytes(folder().logDir() + QStringLiteral("/FMS-2004-12-7.txt")),
@@ -43,8 +44,9 @@ TEST_F(DailyLog, MidnightStartsANewFileAndARestartShowsOnlyToday) {
 
 TEST_F(DailyLog, RestartShowsTheListsAsTheyWere) {
     ReceptionLists live;
-    const QStringList zvei{zveiRowText(QStringLiteral("12345"), QStringLiteral("Wehr M\u00FCnchen"), kNow),
-                           zveiRowText(QStringLiteral("23456"), QString(), kNow.addSecs(60))};
+    const QStringList zvei{
+        zveiRowText(QStringLiteral("12345"), QStringLiteral("Wehr M\u00FCnchen"), kNow),
+        zveiRowText(QStringLiteral("23456"), QString(), kNow.addSecs(60))};
     const QStringList poc{pocsagRowText(QStringLiteral("1234567"), 3, QStringLiteral("Pager"), kNow,
                                         QStringLiteral("Brand, \"gro\u00DF\""))};
     for (const QString& text : zvei) {
@@ -56,7 +58,8 @@ TEST_F(DailyLog, RestartShowsTheListsAsTheyWere) {
         ASSERT_TRUE(appendPocsagLog(folder(), text, kNow).ok());
     }
     EXPECT_EQ(readBytes(folder().logFile(ReceptionKind::Zvei, kNow.date())),
-              QByteArray("12345\tWehr M\xFC" "nchen\t07.12.2004 15:52:42\r\n23456\t\t07.12.2004 15:53:42\r\n"));
+              QByteArray("12345\tWehr M\xFC"
+                         "nchen\t07.12.2004 15:52:42\r\n23456\t\t07.12.2004 15:53:42\r\n"));
     EXPECT_EQ(live.zvei.rowText(0), zvei[1]);
 
     ReceptionLists restarted;
@@ -70,7 +73,8 @@ TEST_F(DailyLog, RestartShowsTheListsAsTheyWere) {
 TEST_F(DailyLog, ReloadSkipsEmptyLinesAndKnowsNoRowLimit) {
     QByteArray bytes;
     for (int i = 0; i < 600; ++i) {
-        bytes += "RTW " + QByteArray::number(i) + "\t\t62345678\t3\t0\tFzg->Lst\t07.12.2004 15:52:42\t\n";
+        bytes += "RTW " + QByteArray::number(i) +
+                 "\t\t62345678\t3\t0\tFzg->Lst\t07.12.2004 15:52:42\t\n";
         if (i % 100 == 0) {
             bytes += "\r\n";
         }
@@ -83,7 +87,9 @@ TEST_F(DailyLog, ReloadSkipsEmptyLinesAndKnowsNoRowLimit) {
 }
 
 TEST_F(DailyLog, FailedAppendIsReportedAndLineBreaksNeverSplitALine) {
-    ASSERT_TRUE(appendPocsagLog(folder(), QStringLiteral("1\t0\t\t07.12.2004 15:52:42\ta\r\nb"), kNow).ok());
+    ASSERT_TRUE(
+        appendPocsagLog(folder(), QStringLiteral("1\t0\t\t07.12.2004 15:52:42\ta\r\nb"), kNow)
+            .ok());
     EXPECT_EQ(readBytes(folder().logFile(ReceptionKind::Pocsag, kNow.date())),
               QByteArray("1\t0\t\t07.12.2004 15:52:42\ta  b\r\n"));
     ASSERT_TRUE(QDir(folder().logDir()).removeRecursively());
@@ -95,18 +101,29 @@ TEST_F(DailyLog, FailedAppendIsReportedAndLineBreaksNeverSplitALine) {
 TEST(RowText, FmsRowsForKnownAndUnknownVehicles) {
     FmsReception r;
     r.telegram = {"62345678", 2, 3, 0};
-    const Vehicle rtw{QStringLiteral("62345678"), QStringLiteral("RTW 1"), QStringLiteral("M\u00FCnchen"), 0, 0, {}};
-    EXPECT_EQ(fmsRowKnown(rtw, r, kNow), QStringLiteral("RTW 1\tM\u00FCnchen\t62345678\t3\t2\tFzg->Lst\t07.12.2004 15:52:42\t"));
+    const Vehicle rtw{QStringLiteral("62345678"),
+                      QStringLiteral("RTW 1"),
+                      QStringLiteral("M\u00FCnchen"),
+                      0,
+                      0,
+                      {}};
+    EXPECT_EQ(
+        fmsRowKnown(rtw, r, kNow),
+        QStringLiteral("RTW 1\tM\u00FCnchen\t62345678\t3\t2\tFzg->Lst\t07.12.2004 15:52:42\t"));
 
     r.telegram.richtung = 1;
     r.followUpText = "Brand Hauptstr. 1";
-    const QString origin = QStringLiteral("Feuerwehr").leftJustified(32) + u' ' + QStringLiteral("Nieders").leftJustified(16);
-    EXPECT_EQ(fmsRowUnknown(origin, r, kNow),
-              QStringLiteral("?\t") + origin + QStringLiteral("\t62345678\tC\t2\tLst->Fzg\t07.12.2004 15:52:42\tBrand Hauptstr. 1"));
+    const QString origin = QStringLiteral("Feuerwehr").leftJustified(32) + u' ' +
+                           QStringLiteral("Nieders").leftJustified(16);
+    EXPECT_EQ(
+        fmsRowUnknown(origin, r, kNow),
+        QStringLiteral("?\t") + origin +
+            QStringLiteral("\t62345678\tC\t2\tLst->Fzg\t07.12.2004 15:52:42\tBrand Hauptstr. 1"));
 }
 
 TEST(RowText, StatusIsANumberFromVehiclesAndALetterTowardsThem) {
-    const QStringList letters{"0", "A", "E", "C", "F", "H", "J", "L", "P", "U", "c", "d", "h", "o", "u", "Quittung"};
+    const QStringList letters{"0", "A", "E", "C", "F", "H", "J", "L",
+                              "P", "U", "c", "d", "h", "o", "u", "Quittung"};
     for (int status = 0; status < 16; ++status) {
         EXPECT_EQ(fmsStatusText(status, 0), QString::number(status));
         EXPECT_EQ(fmsStatusText(status, 1), letters[status]);
@@ -148,7 +165,8 @@ TEST_P(DataFolderRoot, HomeOptionThenEnvironmentThenDefault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DataFolder, DataFolderRoot,
-                         ::testing::Values(RootCase{"Option", "/a", "/b", false}, RootCase{"Environment", "", "/a", false},
+                         ::testing::Values(RootCase{"Option", "/a", "/b", false},
+                                           RootCase{"Environment", "", "/a", false},
                                            RootCase{"Default", "", "", true}),
                          [](const auto& p) { return std::string(p.param.name); });
 
@@ -165,9 +183,12 @@ TEST(DataFolderOpen, CreatesItsFoldersAndNamesEveryFile) {
     EXPECT_EQ(folder->filterFile(FilterKind::Pocsag), root + QStringLiteral("/filter_poc.txt"));
     EXPECT_EQ(folder->statusFile(17), root + QStringLiteral("/Status/17.txt"));
     EXPECT_EQ(folder->statusPage(), root + QStringLiteral("/status.html"));
-    EXPECT_EQ(dailyLogFileName(ReceptionKind::Fms, QDate(2004, 12, 7)), QStringLiteral("FMS-2004-12-7.txt"));
-    EXPECT_EQ(dailyLogFileName(ReceptionKind::Zvei, QDate(2005, 1, 9)), QStringLiteral("zvei-2005-1-9.txt"));
-    EXPECT_EQ(dailyLogFileName(ReceptionKind::Pocsag, QDate(2026, 10, 31)), QStringLiteral("poc-2026-10-31.txt"));
+    EXPECT_EQ(dailyLogFileName(ReceptionKind::Fms, QDate(2004, 12, 7)),
+              QStringLiteral("FMS-2004-12-7.txt"));
+    EXPECT_EQ(dailyLogFileName(ReceptionKind::Zvei, QDate(2005, 1, 9)),
+              QStringLiteral("zvei-2005-1-9.txt"));
+    EXPECT_EQ(dailyLogFileName(ReceptionKind::Pocsag, QDate(2026, 10, 31)),
+              QStringLiteral("poc-2026-10-31.txt"));
 }
 
 TEST(DataFolderOpen, FolderThatCannotBeCreatedIsNamed) {

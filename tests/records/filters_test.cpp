@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase{"NegativeOnly", {{"62", 1}}, "61234567", true},
                       FilterCase{"NegativeOnlyDrops", {{"62", 1}}, "62345678", false},
                       FilterCase{"OtherListKindCountsNowhere", {{"7", 2}}, "61234567", true},
-                      FilterCase{"OtherListKindNeverMatches", {{"6", 0}, {"6", 2}}, "61234567", true},
+                      FilterCase{
+                          "OtherListKindNeverMatches", {{"6", 0}, {"6", 2}}, "61234567", true},
                       FilterCase{"RicPrefix", {{"12345", 0}}, "1234567", true},
                       FilterCase{"LongerEntryThanText", {{"1234567", 0}}, "12345", false}),
     [](const auto& p) { return std::string(p.param.name); });
@@ -63,7 +64,8 @@ TEST_F(Filters, FilesLoadPerKindAndBadLinesAreReportedWithTheirNumber) {
     const FileResult result = filters.rebuildFilters();
     EXPECT_TRUE(result.ok());
     ASSERT_EQ(result.warnings().size(), 1);
-    EXPECT_TRUE(result.warnings()[0].startsWith(QStringLiteral("filter_fms.txt, Zeile 5"))) << result.warnings()[0].toStdString();
+    EXPECT_TRUE(result.warnings()[0].startsWith(QStringLiteral("filter_fms.txt, Zeile 5")))
+        << result.warnings()[0].toStdString();
 
     const FilterTable& fms = filters.table(FilterKind::Fms);
     EXPECT_EQ(fms.entries().size(), 3);
@@ -78,8 +80,10 @@ TEST_F(Filters, FilesLoadPerKindAndBadLinesAreReportedWithTheirNumber) {
 TEST_F(Filters, NewEntriesAreAppendedAndTakeEffect) {
     FilterTables filters(folder());
     ASSERT_TRUE(filters.addFilterEntry(QStringLiteral("6"), kPositiveList, FilterKind::Fms).ok());
-    ASSERT_TRUE(filters.addFilterEntry(QStringLiteral("62\u00C4"), kNegativeList, FilterKind::Fms).ok());
-    ASSERT_TRUE(filters.addFilterEntry(QStringLiteral("1200"), kNegativeList, FilterKind::Pocsag).ok());
+    ASSERT_TRUE(
+        filters.addFilterEntry(QStringLiteral("62\u00C4"), kNegativeList, FilterKind::Fms).ok());
+    ASSERT_TRUE(
+        filters.addFilterEntry(QStringLiteral("1200"), kNegativeList, FilterKind::Pocsag).ok());
     EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Fms)), QByteArray("6\t0\r\n62\xC4\t1\r\n"));
     EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Pocsag)), QByteArray("1200\t1\r\n"));
     EXPECT_FALSE(filters.filterFms(QStringLiteral("71234567")));
@@ -90,7 +94,8 @@ TEST_F(Filters, NewEntriesAreAppendedAndTakeEffect) {
     EXPECT_TRUE(filters.listEntries(2).isEmpty());
 
     for (const char16_t* bad : {u"", u"6\t1", u"6\n"}) {
-        EXPECT_FALSE(filters.addFilterEntry(QString::fromUtf16(bad), kPositiveList, FilterKind::Fms).ok());
+        EXPECT_FALSE(
+            filters.addFilterEntry(QString::fromUtf16(bad), kPositiveList, FilterKind::Fms).ok());
     }
     EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Fms)), QByteArray("6\t0\r\n62\xC4\t1\r\n"));
 }
@@ -104,7 +109,8 @@ TEST_F(Filters, RemovingAnEntryRewritesItsListAndStopsItAtOnce) {
 
     // The negative list's "123" goes; the positive one stays.
     ASSERT_TRUE(filters.removeFilterEntry(QStringLiteral("123"), 3).ok());
-    EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Zvei)), QByteArray("123\t0\r\n555\t1\r\n\r\nABC\t1\r\n"));
+    EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Zvei)),
+              QByteArray("123\t0\r\n555\t1\r\n\r\nABC\t1\r\n"));
     EXPECT_TRUE(filters.filterZvei(QStringLiteral("12345")));
 
     ASSERT_TRUE(filters.removeFilterEntry(QStringLiteral("abc"), 3).ok());

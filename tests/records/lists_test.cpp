@@ -19,7 +19,8 @@ QString row(int n) {
 
 TEST(ReceptionList, NewestRowOnTopWithTheGridHeadings) {
     ReceptionListModel list(ReceptionKind::Zvei);
-    const QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModelTester tester(&list,
+                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
     list.addRow(row(1), rgb(255, 0, 0));
     list.addRow(row(2), kLightGrey);
     list.addRow(QStringLiteral("12345\t\u00C4rzte"), 0u); // fewer cells than columns
@@ -30,18 +31,22 @@ TEST(ReceptionList, NewestRowOnTopWithTheGridHeadings) {
     EXPECT_EQ(list.data(list.index(0, 2)).toString(), QString());
     EXPECT_EQ(list.data(list.index(2, 0), ReceptionListModel::RowTextRole).toString(), row(1));
     EXPECT_EQ(list.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
-    EXPECT_EQ(ReceptionListModel::headings(ReceptionKind::Fms),
-              (QStringList{"Rufname", "Eigenschaft", "FMS", "Status", "TKI", "Rtg", "Zeit", "Text"}));
+    EXPECT_EQ(
+        ReceptionListModel::headings(ReceptionKind::Fms),
+        (QStringList{"Rufname", "Eigenschaft", "FMS", "Status", "TKI", "Rtg", "Zeit", "Text"}));
     EXPECT_EQ(ReceptionListModel::headings(ReceptionKind::Pocsag),
               (QStringList{"Nummer", "Funktion", "Name", "Zeit", "Text"}));
-    EXPECT_EQ(ReceptionListModel::columnWidthsTwips(ReceptionKind::Zvei), (QList<int>{1500, 4000, 3000}));
+    EXPECT_EQ(ReceptionListModel::columnWidthsTwips(ReceptionKind::Zvei),
+              (QList<int>{1500, 4000, 3000}));
 }
 
 TEST(ReceptionList, OnlyTheNameCellOfZveiAndPocsagRowsIsColoured) {
     ReceptionLists lists;
     lists.addZveiRow(row(1), rgb(0, 0, 255));
-    lists.addPocsagRow(QStringLiteral("1234567\t3\tPager\t07.12.2004 15:52:42\tText"), rgb(0, 255, 0));
-    lists.fms.addRow(QStringLiteral("RTW\t\t62345678\t3\t0\tFzg->Lst\t07.12.2004 15:52:42\t"), rgb(1, 1, 1));
+    lists.addPocsagRow(QStringLiteral("1234567\t3\tPager\t07.12.2004 15:52:42\tText"),
+                       rgb(0, 255, 0));
+    lists.fms.addRow(QStringLiteral("RTW\t\t62345678\t3\t0\tFzg->Lst\t07.12.2004 15:52:42\t"),
+                     rgb(1, 1, 1));
     const auto colour = [](const ReceptionListModel& m, int column) {
         return m.data(m.index(0, column), ReceptionListModel::CellColourRole);
     };
@@ -57,7 +62,8 @@ TEST(ReceptionList, OnlyTheNameCellOfZveiAndPocsagRowsIsColoured) {
 
 TEST(ReceptionList, FmsListIsEmptiedOnceItHoldsFiveHundredReceptions) {
     ReceptionListModel fms(ReceptionKind::Fms);
-    const QAbstractItemModelTester tester(&fms, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModelTester tester(&fms,
+                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
     for (int i = 0; i < ReceptionListModel::kFmsRowLimit - 1; ++i) {
         EXPECT_FALSE(fms.clearIfFull());
         fms.addRow(row(i));
@@ -89,9 +95,11 @@ TEST(AlertList, EntryTextSelectionAndGreen) {
     EXPECT_FALSE(AppendAlertLine(lists.List3, QStringLiteral("00000000"), kNow));
     EXPECT_EQ(lists.List3.rowCount(), 0);
     EXPECT_TRUE(AppendAlertLine(lists.List3, QStringLiteral(" 62345678 "), kNow));
-    EXPECT_TRUE(AppendAlertLine(lists.List1, QStringLiteral("Tonruf II"), kNow.addSecs(-3600 * 10)));
+    EXPECT_TRUE(
+        AppendAlertLine(lists.List1, QStringLiteral("Tonruf II"), kNow.addSecs(-3600 * 10)));
     EXPECT_EQ(lists.List3.entries(), QStringList{"15:52:42 62345678        \t07.12.2004 15:52:42"});
-    EXPECT_EQ(lists.List1.entries(), QStringList{"05:52:42 Tonruf II        \t07.12.2004 05:52:42"});
+    EXPECT_EQ(lists.List1.entries(),
+              QStringList{"05:52:42 Tonruf II        \t07.12.2004 05:52:42"});
     EXPECT_EQ(lists.List3.selectedRow(), 0);
     EXPECT_EQ(lists.List3.background(), kAlertGreen);
     EXPECT_EQ(background.count(), 1);
@@ -105,7 +113,8 @@ TEST(AlertList, EntryTextSelectionAndGreen) {
 
 TEST(AlertList, RemovingOneOfSeveralKeepsItGreenAndSelectsNothing) {
     AlertListModel list(QStringLiteral("Status5"));
-    const QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModelTester tester(&list,
+                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
     AppendAlertLine(list, QStringLiteral("61111111"), kNow);
     AppendAlertLine(list, QStringLiteral("62222222"), kNow);
     EXPECT_EQ(list.selectedRow(), 1);
@@ -132,11 +141,14 @@ TEST(AlertList, MoreThanHundredEntriesAreClearedBeforeTheNext) {
 
 TEST(AlertList, HousekeepingRemovesEntriesOlderThanFourMinutes) {
     AlertLists lists;
-    const QAbstractItemModelTester tester(&lists.List2, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModelTester tester(&lists.List2,
+                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QDateTime beforeMidnight(QDate(2004, 12, 7), QTime(23, 58, 0));
-    AppendAlertLine(lists.List2, QStringLiteral("61111111"), beforeMidnight);                // 5 min old
-    AppendAlertLine(lists.List2, QStringLiteral("62222222"), beforeMidnight.addSecs(60));    // exactly 4 min
-    AppendAlertLine(lists.List2, QStringLiteral("63333333"), beforeMidnight.addSecs(150));   // 2.5 min
+    AppendAlertLine(lists.List2, QStringLiteral("61111111"), beforeMidnight); // 5 min old
+    AppendAlertLine(lists.List2, QStringLiteral("62222222"),
+                    beforeMidnight.addSecs(60)); // exactly 4 min
+    AppendAlertLine(lists.List2, QStringLiteral("63333333"),
+                    beforeMidnight.addSecs(150)); // 2.5 min
     lists.List2.appendEntry(QStringLiteral("no time here"));
     lists.List2.setSelectedRow(2);
     AppendAlertLine(lists.List3, QStringLiteral("64444444"), beforeMidnight);

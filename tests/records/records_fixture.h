@@ -12,8 +12,8 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <ostream>
 #include <optional>
+#include <ostream>
 
 #include "records/data_folder.h"
 

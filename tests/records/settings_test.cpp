@@ -14,34 +14,36 @@ using test::writeBytes;
 // Mon.ini as the Windows program left it: umlauts as single bytes, CR LF,
 // and status 6 still holding the system button-face colour (0x8000000F,
 // written as a negative 32-bit number).
-const QByteArray kWindowsMonIni =
-    "1\r\n"
-    "12648384\r\n12648447\r\n12632319\r\n8438015\r\n16761024\r\n-2147483633\r\n16777215\r\n16711935\r\n"
-    "255\r\n"
-    "1\r\n"
-    "C:\\Programme\\Alarm f\xFCr Wache\\alarm.exe\r\n"
-    "ftp.feuerwehr-m\xFC" "nchen.de\r\n"
-    "wache1\r\n"
-    "gehei\xDF, \"x\"\r\n"
-    "/status\r\n"
-    "1\r\n"
-    "1\r\n"
-    "localhost\r\n"
-    "4711\r\n"
-    "1\r\n"
-    "0\r\n"
-    "Leitstelle \xC4nderung\r\n"
-    "2\r\n"
-    "1\r\n0\r\n1\r\n1\r\n0\r\n1\r\n";
+const QByteArray kWindowsMonIni = "1\r\n"
+                                  "12648384\r\n12648447\r\n12632319\r\n8438015\r\n16761024\r\n"
+                                  "-2147483633\r\n16777215\r\n16711935\r\n"
+                                  "255\r\n"
+                                  "1\r\n"
+                                  "C:\\Programme\\Alarm f\xFCr Wache\\alarm.exe\r\n"
+                                  "ftp.feuerwehr-m\xFC"
+                                  "nchen.de\r\n"
+                                  "wache1\r\n"
+                                  "gehei\xDF, \"x\"\r\n"
+                                  "/status\r\n"
+                                  "1\r\n"
+                                  "1\r\n"
+                                  "localhost\r\n"
+                                  "4711\r\n"
+                                  "1\r\n"
+                                  "0\r\n"
+                                  "Leitstelle \xC4nderung\r\n"
+                                  "2\r\n"
+                                  "1\r\n0\r\n1\r\n1\r\n0\r\n1\r\n";
 
 // What a fresh installation saves: 30 lines, the colours of the colour fields.
-const QByteArray kDefaultMonIni = "0\r\n"
-                                  "12648384\r\n12648447\r\n12632319\r\n8438015\r\n16761024\r\n"
-                                  "15790320\r\n16777215\r\n16711935\r\n16777088\r\n"
-                                  "0\r\n\r\n\r\n\r\n\r\n\r\n" // appendOnImport, program, FTP host..folder
-                                  "0\r\n0\r\n\r\n0\r\n0\r\n0\r\n\r\n" // connection .. window title
-                                  "0\r\n"                               // board size
-                                  "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
+const QByteArray kDefaultMonIni =
+    "0\r\n"
+    "12648384\r\n12648447\r\n12632319\r\n8438015\r\n16761024\r\n"
+    "15790320\r\n16777215\r\n16711935\r\n16777088\r\n"
+    "0\r\n\r\n\r\n\r\n\r\n\r\n"         // appendOnImport, program, FTP host..folder
+    "0\r\n0\r\n\r\n0\r\n0\r\n0\r\n\r\n" // connection .. window title
+    "0\r\n"                             // board size
+    "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
 
 using Settings = test::RecordsTest;
 
@@ -85,11 +87,11 @@ TEST_F(Settings, NumericLinesTakeTheirLeadingNumber) {
     QByteArray bytes = kWindowsMonIni;
     bytes.replace("\r\n", "\n"); // edited on Linux
     QList<QByteArray> lines = bytes.split('\n');
-    lines[0] = "  3  ";   // blanks around the number
-    lines[1] = "";        // empty colour line: black
+    lines[0] = "  3  ";     // blanks around the number
+    lines[1] = "";          // empty colour line: black
     lines[10] = "1 Import"; // text behind the number
-    lines[19] = "port";   // non-numeric: 0
-    lines[23] = "70000";  // does not fit 16 bits: keeps the default
+    lines[19] = "port";     // non-numeric: 0
+    lines[23] = "70000";    // does not fit 16 bits: keeps the default
     writeBytes(folder().monIni(), lines.join('\n'));
     MonitorSettings s;
     ASSERT_TRUE(loadSettings(folder(), s).ok());
@@ -120,7 +122,8 @@ void PrintTo(const RefusalCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class SettingsRefusal : public test::RecordsTest, public ::testing::WithParamInterface<RefusalCase> {};
+class SettingsRefusal : public test::RecordsTest,
+                        public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(SettingsRefusal, LeavesTheOldFileAndSaysWhy) {
     writeBytes(folder().monIni(), kWindowsMonIni);
@@ -129,21 +132,26 @@ TEST_P(SettingsRefusal, LeavesTheOldFileAndSaysWhy) {
     GetParam().change(s);
     const FileResult result = saveSettings(folder(), s);
     EXPECT_FALSE(result.ok());
-    EXPECT_TRUE(result.error().contains(QString::fromUtf16(GetParam().mentions))) << result.error().toStdString();
+    EXPECT_TRUE(result.error().contains(QString::fromUtf16(GetParam().mentions)))
+        << result.error().toStdString();
     EXPECT_EQ(readBytes(folder().monIni()), kWindowsMonIni);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, SettingsRefusal,
     ::testing::Values(
-        RefusalCase{"LineFeedInPassword", [](MonitorSettings& s) { s.ftpPassword = QStringLiteral("a\nb"); },
+        RefusalCase{"LineFeedInPassword",
+                    [](MonitorSettings& s) { s.ftpPassword = QStringLiteral("a\nb"); },
                     u"\u201EPasswort\u201C"},
-        RefusalCase{"CarriageReturnInServer", [](MonitorSettings& s) { s.tcpServer = QStringLiteral("host\r"); },
+        RefusalCase{"CarriageReturnInServer",
+                    [](MonitorSettings& s) { s.tcpServer = QStringLiteral("host\r"); },
                     u"Zeilenumbruch"},
-        RefusalCase{"CyrillicInProgram",
-                    [](MonitorSettings& s) { s.actionProgram = QStringLiteral("/opt/\u0416/alarm"); },
-                    u"U+0416"},
-        RefusalCase{"PortBeyondSixteenBits", [](MonitorSettings& s) { s.tcpPort = 40000; }, u"40000"}),
+        RefusalCase{
+            "CyrillicInProgram",
+            [](MonitorSettings& s) { s.actionProgram = QStringLiteral("/opt/\u0416/alarm"); },
+            u"U+0416"},
+        RefusalCase{"PortBeyondSixteenBits", [](MonitorSettings& s) { s.tcpPort = 40000; },
+                    u"40000"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Settings, FailedSaveLeavesTheOldMonIni) {
@@ -178,9 +186,11 @@ TEST_P(BoardSizes, FollowTheBoardSizeIndex) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, BoardSizes,
-                         ::testing::Values(BoardCase{0, {10, 20}, 6000}, BoardCase{1, {5, 10}, 1500},
-                                           BoardCase{2, {5, 20}, 3000}, BoardCase{3, {10, 10}, 3000},
-                                           BoardCase{4, {10, 20}, 6000}, BoardCase{9, {10, 20}, 6000}));
+                         ::testing::Values(BoardCase{0, {10, 20}, 6000},
+                                           BoardCase{1, {5, 10}, 1500}, BoardCase{2, {5, 20}, 3000},
+                                           BoardCase{3, {10, 10}, 3000},
+                                           BoardCase{4, {10, 20}, 6000},
+                                           BoardCase{9, {10, 20}, 6000}));
 
 TEST(SettingsColours, SystemColoursResolveForDisplay) {
     EXPECT_EQ(displayColour(0x8000000Fu), rgb(240, 240, 240));

@@ -35,12 +35,16 @@ TEST_P(ReadLines, SplitsWindowsAndLinuxLineEnds) {
 
 INSTANTIATE_TEST_SUITE_P(
     TextFile, ReadLines,
-    ::testing::Values(
-        LinesCase{"CrLf", "a\r\nb\r\n", {"a", "b"}}, LinesCase{"LfOnly", "a\nb\n", {"a", "b"}},
-        LinesCase{"NoLastLineEnd", "a\r\nb", {"a", "b"}}, LinesCase{"Empty", "", {}},
-        LinesCase{"OneEmptyLine", "\r\n", {""}}, LinesCase{"EmptyLineKept", "a\r\n\r\nb\r\n", {"a", "", "b"}},
-        LinesCase{"MixedEnds", "a\nb\r\nc", {"a", "b", "c"}},
-        LinesCase{"Windows1252", "\xC4rger\tM\xFC" "ller \x80\r\n", {QStringLiteral("\u00C4rger\tM\u00FCller \u20AC")}}),
+    ::testing::Values(LinesCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+                      LinesCase{"LfOnly", "a\nb\n", {"a", "b"}},
+                      LinesCase{"NoLastLineEnd", "a\r\nb", {"a", "b"}}, LinesCase{"Empty", "", {}},
+                      LinesCase{"OneEmptyLine", "\r\n", {""}},
+                      LinesCase{"EmptyLineKept", "a\r\n\r\nb\r\n", {"a", "", "b"}},
+                      LinesCase{"MixedEnds", "a\nb\r\nc", {"a", "b", "c"}},
+                      LinesCase{"Windows1252",
+                                "\xC4rger\tM\xFC"
+                                "ller \x80\r\n",
+                                {QStringLiteral("\u00C4rger\tM\u00FCller \u20AC")}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(ReadLines, MissingFileIsNoError) {
@@ -64,7 +68,8 @@ using TextFile = test::RecordsTest;
 TEST_F(TextFile, WriteReplacesTheWholeFileWithCrLfLines) {
     const QString path = folder().root() + QStringLiteral("/x.txt");
     writeBytes(path, "old content that is longer\r\n");
-    ASSERT_TRUE(writeTextLines(path, {QStringLiteral("\u00C4"), QString(), QStringLiteral("b\tc")}).ok());
+    ASSERT_TRUE(
+        writeTextLines(path, {QStringLiteral("\u00C4"), QString(), QStringLiteral("b\tc")}).ok());
     EXPECT_EQ(readBytes(path), QByteArray("\xC4\r\n\r\nb\tc\r\n"));
     EXPECT_EQ(filesIn(folder().root()), QStringList{"x.txt"});
 }
@@ -76,10 +81,12 @@ TEST_F(TextFile, FailedWriteLeavesTheOldFileAndNoLeftovers) {
     FileResult result;
     {
         const test::FileSizeLimit full(8);
-        result = writeTextLines(path, {QStringLiteral("a much longer first line"), QStringLiteral("b")});
+        result =
+            writeTextLines(path, {QStringLiteral("a much longer first line"), QStringLiteral("b")});
     }
     EXPECT_FALSE(result.ok());
-    EXPECT_TRUE(result.error().contains(QStringLiteral("Wachen.txt"))) << result.error().toStdString();
+    EXPECT_TRUE(result.error().contains(QStringLiteral("Wachen.txt")))
+        << result.error().toStdString();
     EXPECT_EQ(readBytes(path), old);
     EXPECT_EQ(filesIn(folder().root()), QStringList{"Wachen.txt"});
 }
@@ -137,14 +144,17 @@ void PrintTo(const NumberCase& c, std::ostream* os) {
 class LeadingNumber : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(LeadingNumber, TakesTheNumberAtTheStart) {
-    EXPECT_EQ(leadingNumber(QString::fromLatin1(GetParam().text)), GetParam().value) << GetParam().text;
+    EXPECT_EQ(leadingNumber(QString::fromLatin1(GetParam().text)), GetParam().value)
+        << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(TextFile, LeadingNumber,
-                         ::testing::Values(NumberCase{"", 0}, NumberCase{"42", 42}, NumberCase{"  42  ", 42},
-                                           NumberCase{" \t7", 7}, NumberCase{"-7", -7}, NumberCase{"+5", 5},
-                                           NumberCase{"12abc", 12}, NumberCase{"abc", 0}, NumberCase{"3.7", 3},
-                                           NumberCase{"- 3", 0}, NumberCase{"4 5", 4},
+                         ::testing::Values(NumberCase{"", 0}, NumberCase{"42", 42},
+                                           NumberCase{"  42  ", 42}, NumberCase{" \t7", 7},
+                                           NumberCase{"-7", -7}, NumberCase{"+5", 5},
+                                           NumberCase{"12abc", 12}, NumberCase{"abc", 0},
+                                           NumberCase{"3.7", 3}, NumberCase{"- 3", 0},
+                                           NumberCase{"4 5", 4},
                                            NumberCase{"-2147483633", -2147483633LL}));
 
 TEST(LeadingNumberLimits, HugeNumbersSaturateInsteadOfWrapping) {
@@ -153,7 +163,8 @@ TEST(LeadingNumberLimits, HugeNumbersSaturateInsteadOfWrapping) {
 }
 
 TEST(TextCodecCheck, FindsTheFirstCharacterWindows1252CannotHold) {
-    EXPECT_FALSE(firstCharacterOutsideWindows1252(QStringLiteral("\u00C4\u00DF\u20AC?\u0081")).has_value());
+    EXPECT_FALSE(
+        firstCharacterOutsideWindows1252(QStringLiteral("\u00C4\u00DF\u20AC?\u0081")).has_value());
     EXPECT_EQ(firstCharacterOutsideWindows1252(QStringLiteral("ab\u0416\U0001F692")), U'\u0416');
     EXPECT_EQ(firstCharacterOutsideWindows1252(QStringLiteral("\U0001F692")), U'\U0001F692');
 }

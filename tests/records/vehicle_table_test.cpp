@@ -20,7 +20,8 @@ QByteArray emptyLines(int count) {
 // Fzg.txt of the Windows program: umlauts as single bytes, a heading entry
 // without identity, a free field, a comma and quotes in a text.
 QByteArray windowsVehicles() {
-    return QByteArray("RTW 1\tRettungswagen M\xFC" "nchen\t62345678\r\n"
+    return QByteArray("RTW 1\tRettungswagen M\xFC"
+                      "nchen\t62345678\r\n"
                       "\t\t\r\n"
                       "Wache Nord\tWache \"Nord\", 2. OG\t\r\n"
                       "HLF 20/1\tL\xF6schzug\t6a345678\r\n") +
@@ -34,7 +35,8 @@ TEST_F(Vehicles, FirstVehicleIsWrittenAsCallNameTwoTabsIdentity) {
     table.entry(0).Rufname = QStringLiteral("RTW 1");
     table.entry(0).Kennung = QStringLiteral("62345678");
     ASSERT_TRUE(table.saveVehicles(folder()).ok());
-    EXPECT_EQ(readBytes(folder().vehiclesFile()), QByteArray("RTW 1\t\t62345678\r\n") + emptyLines(kSmallBoard - 1));
+    EXPECT_EQ(readBytes(folder().vehiclesFile()),
+              QByteArray("RTW 1\t\t62345678\r\n") + emptyLines(kSmallBoard - 1));
 }
 
 TEST_F(Vehicles, EmptyTableIsTwoTabsPerEntryAndReadsBackEmpty) {
@@ -66,7 +68,11 @@ TEST_F(Vehicles, ShortLinesAndEmptyLinesLeaveWhatTheyLack) {
     writeBytes(folder().vehiclesFile(), "RTW 2\n\nNEF 1\tNotarzt\nKTW 3\t\t62111111");
     VehicleTable table(kSmallBoard);
     for (int i = 0; i < 5; ++i) {
-        table.entry(i) = {QStringLiteral("K%1").arg(i), QStringLiteral("R%1").arg(i), QStringLiteral("E%1").arg(i), 3, 1,
+        table.entry(i) = {QStringLiteral("K%1").arg(i),
+                          QStringLiteral("R%1").arg(i),
+                          QStringLiteral("E%1").arg(i),
+                          3,
+                          1,
                           QString()};
     }
     ASSERT_TRUE(table.loadVehicles(folder()).ok());
@@ -141,7 +147,7 @@ TEST_F(VehicleStatus, LoadsWhatIsThereAndSixWhereNothingIs) {
     writeBytes(dir + QStringLiteral("/17.txt"), "4\t1\t08.12. 01:00"); // edited on Linux
     writeBytes(dir + QStringLiteral("/2.txt"), "7\r\n");               // damaged: fields missing
     writeBytes(dir + QStringLiteral("/5.txt"), "");
-    writeBytes(dir + QStringLiteral("/018.txt"), "1\t0\tx\r\n"); // not a name the program writes
+    writeBytes(dir + QStringLiteral("/018.txt"), "1\t0\tx\r\n");  // not a name the program writes
     writeBytes(dir + QStringLiteral("/9999.txt"), "1\t0\tx\r\n"); // beyond the table
     VehicleTable table(kSmallBoard);
     table.entry(2).Zeit = QStringLiteral("before");
@@ -177,7 +183,8 @@ TEST_F(VehicleStatus, SaveWritesStatusTkiAndTimeAndRoundTrips) {
 TEST_F(VehicleStatus, SixThousandStatusFilesLoad) {
     const int size = 6000;
     for (int i = 0; i < size; i += 2) {
-        writeBytes(folder().statusFile(i), QStringLiteral("%1\t%2\t07.12. 15:52\r\n").arg(i % 10).arg(i % 4).toLatin1());
+        writeBytes(folder().statusFile(i),
+                   QStringLiteral("%1\t%2\t07.12. 15:52\r\n").arg(i % 10).arg(i % 4).toLatin1());
     }
     VehicleTable table(size);
     ASSERT_TRUE(table.loadVehicleStatus(folder()).ok());
