@@ -16,7 +16,8 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char encodeOne(uint c) {
+// The Windows-1252 byte of `c`, or nothing when the code page has none.
+std::optional<char> encodeOne(uint c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
         return static_cast<char>(static_cast<unsigned char>(c));
     }
@@ -25,7 +26,7 @@ char encodeOne(uint c) {
             return static_cast<char>(0x80 + i);
         }
     }
-    return '?';
+    return std::nullopt;
 }
 
 } // namespace
@@ -34,9 +35,18 @@ QByteArray toWindows1252(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
     for (const uint c : text.toUcs4()) {
-        out.append(encodeOne(c));
+        out.append(encodeOne(c).value_or('?'));
     }
     return out;
+}
+
+std::optional<char32_t> firstCharacterOutsideWindows1252(const QString& text) {
+    for (const uint c : text.toUcs4()) {
+        if (!encodeOne(c)) {
+            return static_cast<char32_t>(c);
+        }
+    }
+    return std::nullopt;
 }
 
 QString fromWindows1252(QByteArrayView bytes) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "records/text_codec.h"
+#include "records_fixture.h"
 
 namespace tolvana {
 namespace {

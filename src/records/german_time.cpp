@@ -1,0 +1,35 @@
+#include "records/german_time.h"
+
+#include <QTime>
+
+namespace tolvana {
+
+namespace {
+
+// Numeric patterns only: QDateTime::toString() does not localise digits or
+// separators that are spelled out in the pattern.
+constexpr QStringView kDate = u"dd.MM.yyyy";
+constexpr QStringView kTime = u"HH:mm:ss";
+constexpr QStringView kDateTime = u"dd.MM.yyyy HH:mm:ss";
+
+} // namespace
+
+QString gridDateTime(const QDateTime& time) {
+    return time.toString(kDateTime);
+}
+
+QString longTime(const QDateTime& time) {
+    return time.toString(kTime);
+}
+
+QString changeTime(const QDateTime& time) {
+    // The first six characters of the short date and the first five of the
+    // time, as the Windows program cut them from its German texts.
+    return time.date().toString(kDate).left(6) + u' ' + time.time().toString(kTime).left(5);
+}
+
+QDateTime parseGridDateTime(const QString& text) {
+    return QDateTime::fromString(text.trimmed(), kDateTime);
+}
+
+} // namespace tolvana
