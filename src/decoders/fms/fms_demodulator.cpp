@@ -68,20 +68,26 @@ void FmsDemodulator::push(double estimate) noexcept {
     }
 }
 
-void FmsDemodulator::process(const ChannelBlock& block) noexcept {
+void FmsDemodulator::process(ChannelBlock& block) noexcept {
     // The call-tone flags belong to this block alone.
     m_toneISeen = false;
     m_toneIISeen = false;
 
+    // First pass, in place: a slow running mean removes the sound card's
+    // offset, and the dither keeps a silent input from sitting exactly on
+    // zero. Kept apart from the crossing search so that this serial chain
+    // does not wait on the crossings' unpredictable branches.
     double mean = m_mean;
+    for (double& sample : block) {
+        mean = mean * 0.999 + sample * 0.001;
+        sample = (sample - mean) + m_dither.offset();
+    }
+    m_mean = mean;
+
     double previous = m_previous;
     double rising = m_risingCount;
     double falling = m_fallingCount;
-    for (const double sample : block) {
-        // Slow running mean removes the sound card's offset; the dither keeps
-        // a silent input from sitting exactly on zero.
-        mean = mean * 0.999 + sample * 0.001;
-        const double x = (sample - mean) + m_dither.offset();
+    for (const double x : block) {
         if (previous < 0.0) {
             if (x >= 0.0) {
                 const double d = std::max(x - previous, 1.0);
@@ -107,7 +113,6 @@ void FmsDemodulator::process(const ChannelBlock& block) noexcept {
         rising += 1.0;
         falling += 1.0;
     }
-    m_mean = mean;
     m_previous = previous;
     m_risingCount = rising;
     m_fallingCount = falling;
