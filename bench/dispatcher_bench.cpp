@@ -55,7 +55,11 @@ void BM_DispatcherFmsOnly(benchmark::State& state) {
     runDispatcher(state, s);
 }
 
+// Channel split and level meters alone: what every chain's cost comes on top of.
+void BM_DispatcherNoChains(benchmark::State& state) { runDispatcher(state, DecoderSwitches{}); }
+
 BENCHMARK(BM_DispatcherAllChains)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DispatcherNoChains)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DispatcherFmsOnly)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -68,26 +68,28 @@ void FmsDemodulator::push(double estimate) noexcept {
     }
 }
 
-void FmsDemodulator::process(ChannelBlock& block) noexcept {
+void FmsDemodulator::process(const ChannelBlock& block) noexcept {
     // The call-tone flags belong to this block alone.
     m_toneISeen = false;
     m_toneIISeen = false;
 
-    // First pass, in place: a slow running mean removes the sound card's
-    // offset, and the dither keeps a silent input from sitting exactly on
-    // zero. Kept apart from the crossing search so that this serial chain
-    // does not wait on the crossings' unpredictable branches.
+    // First pass: a slow running mean removes the sound card's offset, and
+    // the dither keeps a silent input from sitting exactly on zero. Kept
+    // apart from the crossing search so that this serial chain does not wait
+    // on the crossings' unpredictable branches. The block itself stays as the
+    // dispatcher wrote it.
+    ChannelBlock clean;
     double mean = m_mean;
-    for (double& sample : block) {
-        mean = mean * 0.999 + sample * 0.001;
-        sample = (sample - mean) + m_dither.offset();
+    for (std::size_t n = 0; n < block.size(); ++n) {
+        mean = mean * 0.999 + block[n] * 0.001;
+        clean[n] = (block[n] - mean) + m_dither.offset();
     }
     m_mean = mean;
 
     double previous = m_previous;
     double rising = m_risingCount;
     double falling = m_fallingCount;
-    for (const double x : block) {
+    for (const double x : clean) {
         if (previous < 0.0) {
             if (x >= 0.0) {
                 const double d = std::max(x - previous, 1.0);

@@ -61,10 +61,9 @@ public:
 
     explicit FmsDemodulator(std::uint64_t seed) noexcept : m_dither(seed) {}
 
-    /// Offset removal (in place: the block holds the dithered, offset-free
-    /// samples afterwards) and frequency estimation over one block; the
-    /// call-tone flags then tell whether a call tone ended inside this block.
-    void process(ChannelBlock& block) noexcept;
+    /// Offset removal and frequency estimation over one block; the call-tone
+    /// flags then tell whether a call tone ended inside this block.
+    void process(const ChannelBlock& block) noexcept;
     /// Scans the new estimates for eleven consecutive ones-estimates.
     void searchPreamble() noexcept;
     /// Skips the rest of the preamble and slices `count` bits from the first

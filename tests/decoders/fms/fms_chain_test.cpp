@@ -83,7 +83,10 @@ TEST_P(FmsChannels, EveryStatusDirectionAndTkiExactlyOnce) {
     expectSame(received(sink, ChannelSide::Right), right ? b.expected : std::vector<Expected>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Sides, FmsChannels, ::testing::Values(Sides::Left, Sides::Right, Sides::Both));
+INSTANTIATE_TEST_SUITE_P(Sides, FmsChannels, ::testing::Values(Sides::Left, Sides::Right, Sides::Both),
+                         [](const ::testing::TestParamInfo<Sides>& p) {
+                             return p.param == Sides::Left ? "Left" : p.param == Sides::Right ? "Right" : "Both";
+                         });
 
 TEST(FmsChain, SwitchedOffSideStaysQuietWhileTheOtherCarriesTraffic) {
     const Traffic a = allStatuses({"6A3B1234"});
