@@ -40,7 +40,11 @@ std::string kennungOf(const FmsBits& bits) {
         k += hexDigit(field(bits, pos, pos + 3));
     }
     for (int pos = 24; pos < 40; pos += 4) {
-        k += std::to_string(field(bits, pos, pos + 3));
+        const int value = field(bits, pos, pos + 3); // decimal: 10..15 take two places
+        if (value >= 10) {
+            k += static_cast<char>('0' + value / 10);
+        }
+        k += static_cast<char>('0' + value % 10);
     }
     return k;
 }
