@@ -171,7 +171,7 @@ TEST(FmsChain, DamagedTelegramIsOfferedAsImplausibleAndAlarmWaitsForNothing) {
     FmsBitVector damaged = FmsEncoder::telegramBits(FmsFields{"62345678", 3, 0, 0, 0});
     damaged[20] ^= 1;
     FmsBitVector damagedAlarm = FmsEncoder::telegramBits(FmsFields{"62345678", 10, 1, 0, 0});
-    damagedAlarm[41] ^= 1;
+    damagedAlarm[30] ^= 1; // a vehicle digit: still status 10 from the control room
     const FmsFields next{"62345679", 4, 0, 0, 0};
     FmsEncoder encoder;
     Signal s = encoder.transmission({damaged});

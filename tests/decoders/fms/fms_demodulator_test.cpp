@@ -88,7 +88,7 @@ TEST(FmsDemodulator, ReaderNeverPassesTheWriterNorGoesBack) {
         lastRead = d.readPosition();
     });
     // Five-tone audio may look like a preamble, but nothing it gives passes.
-    EXPECT_TRUE(sink.plausibleFms().size() == 1);
+    EXPECT_EQ(sink.plausibleFms().size(), 1u);
     EXPECT_TRUE(sink.only<test::ToneEvent>().empty());
 }
 
