@@ -1,12 +1,23 @@
-// FMS decoder chain of one channel side.
+// FMS decoder chain of one channel side: the demodulator (samples to sliced
+// bits and call tones) and the telegram decoder (bits to telegrams), run once
+// per captured buffer. See fms_demodulator.h and fms_telegram.h for the
+// signal and the telegram layout.
+//
+//   block -> offset removal -> zero-crossing estimates -> preamble search
+//         -> bit slicer -> telegram / follow-ups -> sink: fmsReception
+//                       `-> call-tone runs ---------> sink: toneCall I, II
 #pragma once
 
-#include "decoders/common/dither.h"
 #include "decoders/common/reception_sink.h"
 #include "decoders/common/types.h"
+#include "decoders/fms/fms_demodulator.h"
+#include "decoders/fms/fms_telegram.h"
 
 namespace tolvana {
 
+/// A value type: a copy carries on exactly as the original would (same
+/// dither stream, same estimates, same pending follow-ups) and reports to the
+/// same sink.
 class FmsDecoder {
 public:
     FmsDecoder(ChannelSide side, ReceptionSink* sink, std::uint64_t seed);
@@ -16,14 +27,19 @@ public:
     /// Runs the chain once on the block (one captured buffer).
     void run(TimePoint now);
     /// Set while the decoder waits for follow-up telegrams of a digital alarm.
-    bool followUpPending() const noexcept { return m_followUpPending; }
+    bool followUpPending() const noexcept { return m_telegrams.followUpPending(); }
+
+    ChannelSide side() const noexcept { return m_side; }
+    const FmsDemodulator& demodulator() const noexcept { return m_demodulator; }
+    const FmsCounters& counters() const noexcept { return m_telegrams.counters(); }
 
 private:
     ChannelSide m_side;
     ReceptionSink* m_sink;
-    Dither m_dither;
     ChannelBlock m_block{};
-    bool m_followUpPending = false;
+    FmsDemodulator m_demodulator;
+    FmsTelegramDecoder m_telegrams;
+    FmsBits m_bits;
 };
 
 } // namespace tolvana
