@@ -6,13 +6,22 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "capture/audio_source.h"
 #include "capture/dispatcher.h"
 #include "capture/recording.h"
+#include "cli/headless_view.h"
 #include "cli/reception_printer.h"
+#include "export/local_message_export.h"
+#include "export/reception_action.h"
+#include "export/tcp_export.h"
+#include "handoff/monitor_state.h"
+#include "handoff/reception_handoff.h"
+#include "records/data_folder.h"
 
 namespace {
 
@@ -21,33 +30,18 @@ using namespace tolvana;
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitInput = 2;
+constexpr int kExitDataFolder = 1;
+
+// How long a recording waits for the TCP receiver before decoding starts,
+// and how long the end waits for the last lines to leave.
+constexpr int kTcpConnectWaitMs = 3000;
+constexpr int kTcpFlushWaitMs = 10000;
+// The wall-clock side (TCP reconnects) gets the event loop this often.
+constexpr std::uint64_t kEventBuffers = 8;
 
 void fail(const QString& message) {
     std::fprintf(stderr, "tolvana-decode: %s\n", message.toLocal8Bit().constData());
 }
-
-/// Prints what the decoders deliver.
-class PrintingSink final : public ReceptionSink {
-public:
-    explicit PrintingSink(ReceptionPrinter& printer) : m_printer(printer) {}
-    void fmsReception(ChannelSide side, const FmsReception& r, TimePoint time) override {
-        if (r.plausible) {
-            m_printer.fms(side, r.telegram, r.followUpText, {}, time);
-        }
-    }
-    void toneCall(ChannelSide side, ToneCall tone, TimePoint time) override {
-        m_printer.tone(side, tone, time);
-    }
-    void zveiSequence(ChannelSide side, const ZveiSequence& s, TimePoint time) override {
-        m_printer.zvei(side, s.number, {}, time);
-    }
-    void pocsagPage(ChannelSide side, const PocsagPage& page, TimePoint time) override {
-        m_printer.pocsag(side, page, {}, time);
-    }
-
-private:
-    ReceptionPrinter& m_printer;
-};
 
 bool parseDecoders(const QString& text, DecoderSwitches& switches, QString& error) {
     DecoderSwitches s;
@@ -153,6 +147,14 @@ int main(int argc, char* argv[]) {
         start = TimePoint(std::chrono::milliseconds(when.toMSecsSinceEpoch()));
     }
 
+    const QString root = DataFolder::locate(parser.value(homeOpt));
+    QString failedFolder;
+    std::optional<DataFolder> folder = DataFolder::open(root, &failedFolder);
+    if (!folder) {
+        fail(DataFolder::creationError(failedFolder));
+        return kExitDataFolder;
+    }
+
     std::string openError;
     const std::string path = positional.front().toStdString();
     auto source = AudioSource::open(path, isRaw ? &raw : nullptr, openError);
@@ -161,11 +163,58 @@ int main(int argc, char* argv[]) {
         return kExitInput;
     }
 
+    MonitorState state(*folder);
+    const FileResult loaded = state.load(QDateTime::fromMSecsSinceEpoch(start.time_since_epoch().count()));
+    for (const QString& warning : loaded.warnings()) {
+        fail(warning);
+    }
+    if (!loaded.ok()) {
+        fail(loaded.error());
+    }
+
     ReceptionPrinter printer(stdout, parser.isSet(jsonOpt));
-    PrintingSink sink(printer);
-    Dispatcher dispatcher(sink, switches);
-    decodeRecording(*source, dispatcher, start);
+    HeadlessView view(printer);
+    ProcessActionStarter actions;
+    TcpExport tcp;
+    LocalMessageExport localMessage(state.settings.targetWindowTitle);
+    HandoffOutputs outputs{&actions, nullptr, &localMessage};
+    if (state.settings.tcpExport == 1) {
+        outputs.tcp = &tcp;
+        state.settings.tcpServer = tcp.start(state.settings.tcpServer,
+                                             static_cast<quint16>(std::clamp(state.settings.tcpPort, 0, 65535)));
+        // A recording is decoded in moments: wait for the receiver, or it
+        // would miss everything.
+        if (!tcp.waitForConnected(kTcpConnectWaitMs)) {
+            fail(QStringLiteral("TCP export: no connection to %1:%2 after %3 s; decoding anyway, "
+                                "reconnecting once a second")
+                     .arg(tcp.server())
+                     .arg(tcp.port())
+                     .arg(kTcpConnectWaitMs / 1000));
+        }
+    }
+    ReceptionHandoff handoff(state, view, outputs);
+    Dispatcher dispatcher(handoff, switches);
+
+    // The minute timer runs on the recording clock, like everything that
+    // belongs to the receptions.
+    TimePoint nextMinute = start + std::chrono::minutes(1);
+    decodeRecording(*source, dispatcher, start, [&](const RecordingProgress& progress) {
+        while (progress.time >= nextMinute) {
+            handoff.housekeeping(nextMinute);
+            nextMinute += std::chrono::minutes(1);
+        }
+        if (progress.frames / kBlockFrames % kEventBuffers == 0) {
+            QCoreApplication::processEvents();
+        }
+        return true;
+    });
+    // The tick that would come next writes what the last receptions changed.
+    handoff.housekeeping(nextMinute);
     std::fflush(stdout);
+    if (state.settings.tcpExport == 1 && !tcp.flush(kTcpFlushWaitMs)) {
+        fail(QStringLiteral("TCP export: not every line could be sent"));
+    }
+    tcp.stop();
 
     if (!source->readError().empty()) {
         fail(QStringLiteral("read error in %1: %2").arg(positional.front(), QString::fromStdString(source->readError())));

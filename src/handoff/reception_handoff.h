@@ -1,0 +1,81 @@
+// What happens to a reception once a decoder has read it, in one place that
+// needs no widgets, for both channels and all three systems:
+//
+//   FMS      filter -> list limit -> plausibility -> alert lists -> vehicle
+//            look-up (status, board, status file) -> grid row -> daily log
+//            -> action (known vehicle) -> page flag -> TCP -> local message
+//   ZVEI     duplicate test -> filter -> names -> grid row -> daily log
+//            -> action -> last call -> page flag -> TCP -> local message
+//   POCSAG   filter -> duplicate test -> names -> grid row -> daily log
+//            -> action -> TCP -> local message -> last RIC, page flag
+//
+// The order is what receivers, logs and action programs have always seen,
+// so it stays as it is. Duplicate windows (20 s per channel) run on the
+// reception time, which is the recording clock when a file is decoded.
+#pragma once
+
+#include <QDateTime>
+
+#include <array>
+
+#include "decoders/common/reception_sink.h"
+#include "export/line_export.h"
+#include "export/reception_action.h"
+#include "handoff/monitor_state.h"
+#include "handoff/reception_view.h"
+
+namespace tolvana {
+
+/// Calls and messages repeated within this many whole seconds on the same
+/// channel are shown once: a unit is often alerted twice in a row.
+inline constexpr qint64 kDuplicateWindowSeconds = 20;
+
+/// Where the hand-off sends lines and starts programs.
+struct HandoffOutputs {
+    ActionStarter* actions = nullptr;    ///< reception action (null: none)
+    LineExport* tcp = nullptr;           ///< TCP export (null: none)
+    LineExport* localMessage = nullptr;  ///< local-message export (null: none)
+};
+
+class ReceptionHandoff final : public ReceptionSink {
+public:
+    ReceptionHandoff(MonitorState& state, ReceptionView& view, HandoffOutputs outputs);
+
+    void fmsReception(ChannelSide side, const FmsReception& reception, TimePoint time) override;
+    void toneCall(ChannelSide side, ToneCall tone, TimePoint time) override;
+    void zveiSequence(ChannelSide side, const ZveiSequence& sequence, TimePoint time) override;
+    void pocsagPage(ChannelSide side, const PocsagPage& page, TimePoint time) override;
+
+    /// Set by every reception that changes what the status page shows.
+    bool pageChanged() const { return m_pageChanged; }
+    void clearPageChanged() { m_pageChanged = false; }
+
+    /// The minute timer's duty: alert-list entries older than four minutes
+    /// leave; with the HTML export on and something changed, the page is
+    /// written anew. Returns whether the page was written.
+    bool housekeeping(TimePoint now);
+
+private:
+    struct LastCall {
+        QString number;
+        qint64 second = 0; ///< whole seconds since the epoch
+        bool valid = false;
+    };
+
+    bool isRepeat(const LastCall& last, const QString& number, qint64 second) const;
+    void report(const FileResult& result);
+    void exportLine(const std::string& line);
+    void startAction(const QStringList& arguments);
+
+    MonitorState& m_state;
+    ReceptionView& m_view;
+    HandoffOutputs m_outputs;
+    std::array<LastCall, 2> m_lastZvei;
+    std::array<LastCall, 2> m_lastPocsag;
+    bool m_pageChanged = false;
+};
+
+/// Local date and time of a reception time, to whole seconds.
+QDateTime localTime(TimePoint time);
+
+} // namespace tolvana
