@@ -8,6 +8,9 @@ function(tolvana_add_test name)
     GTest::gtest GTest::gtest_main tolvana::warnings)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TOLVANA_TESTDATA=${PROJECT_SOURCE_DIR}/testdata"
+    # One variable per property: gtest_discover_tests splits a list value
+    # into separate arguments, so "A=1;B=2" would lose B.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      ENVIRONMENT_MODIFICATION "TOLVANA_TESTDATA=set:${PROJECT_SOURCE_DIR}/testdata"
     DISCOVERY_TIMEOUT 60)
 endfunction()

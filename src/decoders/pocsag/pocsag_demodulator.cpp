@@ -1,0 +1,320 @@
+// POCSAG demodulator stages (frame layout in pocsag_demodulator.h).
+#include "decoders/pocsag/pocsag_demodulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "decoders/pocsag/pocsag_bch.h"
+
+namespace tolvana {
+
+namespace {
+
+constexpr double kMinBitPeriod = 8.0;  // about 2760 bit/s
+constexpr double kMaxBitPeriod = 50.0; // about 440 bit/s
+// The peaks decay by this factor twice per sample (a time constant of about
+// 500 samples), fast enough to follow a receiver's level changes
+// from one transmission to the next, slow enough to hold over a long run.
+constexpr double kPeakDecay = 0.999;
+// A level that holds this many bit periods is no signal any more: the peaks
+// are forgotten so that the slicer follows whatever comes next.
+constexpr double kPeakResetPeriods = 40.0;
+// No POCSAG codeword sequence holds one level this long; a longer run fails
+// the lock test and so ends a transmission.
+constexpr double kLockRunPeriods = 20.0;
+// While receiving, a level held longer than this is closed as a run at once.
+// Otherwise a receiver whose audio rests on a DC offset after the carrier
+// drops would keep the last level for ever: no run, no lock test, no end of
+// the transmission. The margin over 20 is needed because the clock tracker
+// nudges the bit period by a tenth of the run's rounding error before the
+// lock test; a run of 22 periods fails it for any period drift below 5 %.
+constexpr double kHeldRunPeriods = 22.0;
+// Runs of the preamble: a clean stream of runs between 1 and 9 bits.
+constexpr double kPreambleMaxBits = 9.0;
+constexpr int kPreambleBitsNeeded = 50;
+
+// Median of five values in six comparisons.
+double median5(double a, double b, double c, double d, double e) noexcept {
+    if (a > b) {
+        std::swap(a, b);
+    }
+    if (c > d) {
+        std::swap(c, d);
+    }
+    // The smaller of the two pair minima lies below three others: it cannot
+    // be the median, so e takes its place.
+    if (a > c) {
+        std::swap(a, c);
+        std::swap(b, d);
+    }
+    a = e;
+    if (a > b) {
+        std::swap(a, b);
+    }
+    if (a > c) {
+        std::swap(a, c);
+        std::swap(b, d);
+    }
+    // a is below b, c and d: the median is the second smallest of the four.
+    return std::min(b, c);
+}
+
+double decayedPeak(double peak) noexcept {
+    // Rounded twice to whole numbers, ties to even: a peak of 500 or less no
+    // longer decays.
+    return std::nearbyint(std::nearbyint(peak * kPeakDecay) * kPeakDecay);
+}
+
+} // namespace
+
+void PocsagDemodulator::process(const ChannelBlock& block) noexcept {
+    slice(block);
+    trackClock();
+    convertBits();
+    searchSync();
+    collectCodewords();
+}
+
+void PocsagDemodulator::resetReceiver() noexcept {
+    m_receiver = PocsagReceiver::Idle;
+    m_endOfTransmission = false;
+    m_batchReady = false;
+}
+
+// Schmitt trigger: the level goes high above half the positive peak and low
+// below half the negative peak. Each run is measured between the two
+// threshold crossings, interpolated between samples.
+void PocsagDemodulator::slice(const ChannelBlock& block) noexcept {
+    const bool receiving = m_receiver != PocsagReceiver::Idle;
+    const double heldLimit = kHeldRunPeriods * m_bitPeriod;
+    const double peakResetLimit = kPeakResetPeriods * m_bitPeriod;
+    for (const double sample : block) {
+        // A discriminator near its threshold adds clicks of one or two
+        // samples at full swing. Taken as they come, each one splits a run
+        // into three and inserts two bits, and it lifts a peak so far that
+        // the threshold reaches the signal level. The median of the last
+        // five samples removes them and keeps the edges where they are
+        // (two samples late, the same for every edge); the shortest bit
+        // the clock tracker accepts is eight samples long.
+        m_recent[m_recentNext] = sample + m_dither.offset();
+        m_recentNext = (m_recentNext + 1) % m_recent.size();
+        const double x = median5(m_recent[0], m_recent[1], m_recent[2], m_recent[3], m_recent[4]);
+
+        // Both peaks decay alike. A negative peak that never decays keeps
+        // the falling threshold wherever the loudest negative swing left it
+        // (the noise before the carrier, a click): short low bits then stay
+        // above it, bits go missing and the codewords slip.
+        m_positivePeak = decayedPeak(m_positivePeak);
+        m_negativePeak = decayedPeak(m_negativePeak);
+        if (x > m_positivePeak) {
+            m_positivePeak = std::nearbyint(x);
+        }
+        if (x < m_negativePeak) {
+            m_negativePeak = std::nearbyint(x);
+        }
+        const double y = 2.0 * x;
+        if (y > m_positivePeak && !m_high) {
+            const double d = std::max(y - m_previousDoubled, 1.0);
+            const double t = (m_positivePeak - m_previousDoubled) / d;
+            closeRun(m_edgeCounter - 1.0 + t - m_heldClosed, false);
+            m_high = true;
+            m_edgeCounter = 1.0 - t;
+            m_heldClosed = 0.0;
+        }
+        if (y < m_negativePeak && m_high) {
+            const double d = std::max(m_previousDoubled - y, 1.0);
+            const double t = (m_previousDoubled - m_negativePeak) / d;
+            closeRun(m_edgeCounter - 1.0 + t - m_heldClosed, true);
+            m_high = false;
+            m_edgeCounter = 1.0 - t;
+            m_heldClosed = 0.0;
+        }
+        m_previousDoubled = y;
+        m_edgeCounter += 1.0;
+        // Once per held level: its bits complete the codeword under way, and
+        // the run's length ends the transmission in the lock test.
+        if (receiving && m_heldClosed == 0.0 && m_edgeCounter - 1.0 > heldLimit) {
+            m_heldClosed = m_edgeCounter - 1.0;
+            closeRun(m_heldClosed, m_high);
+        }
+        if (peakResetLimit < m_edgeCounter) {
+            m_positivePeak = 0.0;
+            m_negativePeak = 0.0;
+        }
+    }
+}
+
+void PocsagDemodulator::closeRun(double length, bool high) noexcept {
+    // Interpolation can put a crossing a hair before the previous one when a
+    // peak has just moved; such a run has no length, but it keeps its level.
+    m_runs[m_runsWritten % kRunRing] = Run{std::max(length, 0.0), high};
+    ++m_runsWritten;
+}
+
+void PocsagDemodulator::trackClock() noexcept {
+    // More than a ring of new runs cannot happen (at most one level change
+    // per sample plus a held-level close), but never read overwritten ones.
+    m_runsTracked = std::max(m_runsTracked, m_runsWritten - std::min<std::uint64_t>(m_runsWritten, kRunRing));
+    for (; m_runsTracked < m_runsWritten; ++m_runsTracked) {
+        trackRun(m_runs[m_runsTracked % kRunRing].length, m_runsTracked);
+    }
+}
+
+void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
+    double& p = m_bitPeriod;
+    auto& h = m_histogram;
+    p = std::max(p, kMinBitPeriod);
+
+    // A tenth of the run's whole rounding error, however many bits it holds:
+    // long runs pull as hard as short ones.
+    const double q = std::nearbyint(r / p);
+    if (q > 0.0) {
+        p += (r - q * p) / 10.0;
+    }
+    p = std::clamp(p, kMinBitPeriod, kMaxBitPeriod);
+
+    // Octave up: most runs look two or more periods long, so the period is
+    // half the real one (it starts at the shortest and climbs by octaves).
+    if ((h[2] > 2.0 * h[1] || h[3] > 2.0 * h[1] || h[4] > 2.0 * h[1]) && p < 24.0) {
+        p *= 2.0;
+        h = {h[0] + h[1] / 2.0, h[1] / 2.0 + h[2] + h[3] / 2.0, h[3] / 2.0 + h[4], 0.0, 0.0};
+    }
+    // Octave down: more runs of about no period than of one, so the period
+    // is twice the real one.
+    if (h[0] > h[1] && p > 16.0) {
+        p /= 2.0;
+        h = {h[0] / 2.0, h[0] / 2.0 + h[1] / 4.0, h[1] / 2.0, h[2] / 4.0 + h[1] / 4.0, h[2] / 2.0};
+    }
+    for (double& count : h) {
+        count *= 0.98;
+    }
+    const double bits = std::nearbyint(r / p);
+    h[static_cast<std::size_t>(std::min(bits, 4.0))] += 2.0;
+
+    m_periodNewest = (m_periodNewest + 1) % m_periodHistory.size();
+    m_periodHistory[m_periodNewest] = p;
+    // The slot after the newest holds the period of 99 runs ago.
+    const double older = m_periodHistory[(m_periodNewest + 1) % m_periodHistory.size()];
+
+    const bool clean = std::abs(older - p) / (p + older) <= 0.1 && h[1] / 4.0 >= h[0] &&
+                       r <= kLockRunPeriods * p;
+    if (!clean) {
+        if (m_receiver != PocsagReceiver::Idle && !m_endOfTransmission) {
+            m_endOfTransmission = true;
+            m_transmissionRunsEnd = number + 1;
+        }
+        m_preambleSum = 0.0;
+        m_preambleCount = 0;
+    }
+
+    // The preamble period is measured afresh every 50 bit periods until the
+    // first sync codeword is found. Noise can look like a preamble for a
+    // moment; a period fixed on it would make the real preamble that follows
+    // unreadable, and the transmission would be lost.
+    const bool measuring =
+        m_receiver == PocsagReceiver::Idle || m_receiver == PocsagReceiver::PreambleFound;
+    if (m_preambleCount > kPreambleBitsNeeded && measuring) {
+        if (m_receiver == PocsagReceiver::Idle) {
+            m_receiver = PocsagReceiver::PreambleFound;
+            m_bitsRead = m_bitsWritten;
+        }
+        m_preamblePeriod = m_preambleSum / m_preambleCount;
+        m_preambleSum = 0.0;
+        m_preambleCount = 0;
+    }
+
+    if (measuring && bits >= 1.0 && bits <= kPreambleMaxBits) {
+        m_preambleSum += r;
+        m_preambleCount += static_cast<int>(bits);
+    }
+}
+
+// Runs become bits with the period measured on the preamble, which holds for
+// the whole transmission. The converter does not restart when a transmission
+// starts: the runs since the end of the last one (noise, the preamble) pass
+// through the sync search first and do no harm there.
+void PocsagDemodulator::convertBits() noexcept {
+    if (m_receiver == PocsagReceiver::Idle) {
+        return;
+    }
+    // Nothing after the run that ended the transmission belongs to it.
+    const std::uint64_t end = m_endOfTransmission ? std::min(m_runsWritten, m_transmissionRunsEnd)
+                                                  : m_runsWritten;
+    std::uint64_t n = std::max(m_runsConverted, m_runsWritten - std::min<std::uint64_t>(m_runsWritten, kRunRing));
+    for (; n < end; ++n) {
+        const Run& run = m_runs[n % kRunRing];
+        // A run shorter than half a bit still gives one bit. A run longer than
+        // the bit ring can only be the end of a transmission (it fails the
+        // lock test): it is cut to the ring's size.
+        const double count = std::clamp(std::nearbyint(run.length / m_preamblePeriod), 1.0,
+                                        static_cast<double>(kBitRing));
+        const std::uint8_t bit = run.high ? 1 : 0;
+        for (int i = static_cast<int>(count); i > 0; --i) {
+            pushBit(bit);
+        }
+    }
+    m_runsConverted = std::max(m_runsConverted, n);
+}
+
+void PocsagDemodulator::pushBit(std::uint8_t bit) noexcept {
+    if (m_bitsWritten - m_bitsRead == kBitRing) {
+        ++m_bitsRead; // only a cut-down overlong run fills the ring: drop its oldest bit
+    }
+    m_bits[m_bitsWritten % kBitRing] = bit;
+    ++m_bitsWritten;
+}
+
+void PocsagDemodulator::searchSync() noexcept {
+    if (m_receiver != PocsagReceiver::PreambleFound && m_receiver != PocsagReceiver::SearchingSync) {
+        return;
+    }
+    bool found = false;
+    while (!found && bitAvailable()) {
+        m_shift = (m_shift << 1) | takeBit();
+        if (m_shift == pocsag::kSyncCodeword) {
+            m_inverted = false;
+            found = true;
+        } else if (~m_shift == pocsag::kSyncCodeword) {
+            m_inverted = true;
+            found = true;
+        }
+    }
+    if (found) {
+        m_receiver = PocsagReceiver::Collecting;
+        m_bitCount = 0;
+    }
+    m_batch.fill(0);
+    m_batch[0] = m_inverted ? ~m_shift : m_shift;
+    m_batchFill = 1;
+}
+
+void PocsagDemodulator::collectCodewords() noexcept {
+    if (m_receiver != PocsagReceiver::Collecting) {
+        return;
+    }
+    while (!m_batchReady && bitAvailable()) {
+        m_shift = (m_shift << 1) | takeBit();
+        if (++m_bitCount < 32) {
+            continue;
+        }
+        m_bitCount = 0;
+        const std::uint32_t word = m_inverted ? ~m_shift : m_shift;
+        m_batch[static_cast<std::size_t>(m_batchFill++)] = word;
+        if (word == 0 || m_batchFill == kBatchWords) {
+            // A zero word is what a dead carrier gives: it ends the batch
+            // and is not kept.
+            m_batchReady = true;
+            m_receiver = PocsagReceiver::SearchingSync;
+            if (word == 0) {
+                --m_batchFill;
+            }
+        }
+    }
+    // The part of a batch received before the end still counts.
+    if (m_endOfTransmission) {
+        m_batchReady = true;
+    }
+}
+
+} // namespace tolvana

@@ -1,0 +1,138 @@
+// POCSAG demodulator: the audio of one channel in, batches of codewords out.
+//
+// On the air (FSK, heard through an FM receiver as a two-level signal):
+//
+//   | preamble: 576 bits 1010...  | batch | batch | ... | (carrier off)
+//
+//   batch = 17 codewords of 32 bits, most significant bit first:
+//   +------+-------+-------+-------+-------+-------+-------+-------+-------+
+//   | sync | frame0| frame1| frame2| frame3| frame4| frame5| frame6| frame7|
+//   | 7CD2 | cw cw | cw cw | cw cw | cw cw | cw cw | cw cw | cw cw | cw cw |
+//   | 15D8 |       |       |       |       |       |       |       |       |
+//   +------+-------+-------+-------+-------+-------+-------+-------+-------+
+//   position 0      1 2     3 4     5 6     7 8    ...             15 16
+//
+// Rates are 512, 1200 or 2400 bit/s (43.1, 18.4, 9.2 samples per bit at
+// 22050 Hz); the demodulator measures the bit period from the signal, with
+// no setting, and takes either level as the bit 1 (the sync codeword tells).
+//
+// Stages per buffer: dither, click filter, Schmitt-trigger slicer (level
+// changes become signed run lengths), clock tracker (bit period, preamble, lock test), bit
+// converter (runs to bits), sync search in either polarity, codeword
+// collector (bits to the batch). The message decoder takes it from there.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "decoders/common/dither.h"
+#include "decoders/common/types.h"
+
+namespace tolvana {
+
+/// Where the receiver stands in a transmission.
+enum class PocsagReceiver : std::uint8_t {
+    Idle = 0,          ///< waiting for a preamble
+    PreambleFound = 1, ///< searching the first sync codeword
+    SearchingSync = 2, ///< between batches, searching the next sync codeword
+    Collecting = 3,    ///< filling a batch with codewords
+};
+
+class PocsagDemodulator {
+public:
+    static constexpr int kBatchWords = 17;
+
+    explicit PocsagDemodulator(std::uint64_t seed) : m_dither(seed) {}
+
+    /// Runs the stages up to the codeword collector on one buffer.
+    void process(const ChannelBlock& block) noexcept;
+
+    PocsagReceiver receiver() const noexcept { return m_receiver; }
+    /// Set once when the bit stream is lost while receiving.
+    bool endOfTransmission() const noexcept { return m_endOfTransmission; }
+    /// A batch (complete, cut short by a zero codeword, or the part received
+    /// before the end of the transmission) waits to be read.
+    bool batchReady() const noexcept { return m_batchReady; }
+    /// Positions 0 (the sync codeword) to fill - 1, polarity already applied.
+    std::span<const std::uint32_t> batch() const noexcept {
+        return {m_batch.data(), static_cast<std::size_t>(m_batchFill)};
+    }
+    /// The batch has been read; the collector may fill the next one.
+    void releaseBatch() noexcept { m_batchReady = false; }
+    /// After the end-of-transmission hand-off: idle, ready for the next preamble.
+    void resetReceiver() noexcept;
+
+    /// Samples per bit as the clock tracker follows it (8..50).
+    double bitPeriod() const noexcept { return m_bitPeriod; }
+    /// Samples per bit measured on the preamble of the current transmission.
+    double preamblePeriod() const noexcept { return m_preamblePeriod; }
+    /// True when the low level carries the bit 1 in this transmission.
+    bool invertedPolarity() const noexcept { return m_inverted; }
+
+private:
+    static constexpr std::size_t kRunRing = 1024;
+    static constexpr std::size_t kBitRing = 1024;
+    // Only the newest period and the one 99 runs older are ever compared.
+    static constexpr std::size_t kPeriodLag = 99;
+
+    struct Run {
+        double length = 0.0; ///< samples between two threshold crossings
+        bool high = false;   ///< the level held during the run
+    };
+
+    void slice(const ChannelBlock& block) noexcept;
+    void closeRun(double length, bool high) noexcept;
+    void trackClock() noexcept;
+    void trackRun(double r, std::uint64_t number) noexcept;
+    void convertBits() noexcept;
+    void pushBit(std::uint8_t bit) noexcept;
+    void searchSync() noexcept;
+    void collectCodewords() noexcept;
+    bool bitAvailable() const noexcept { return m_bitsRead != m_bitsWritten; }
+    std::uint8_t takeBit() noexcept { return m_bits[m_bitsRead++ % kBitRing]; }
+
+    Dither m_dither;
+
+    // Slicer
+    std::array<double, 5> m_recent{}; // the last samples, for the click filter
+    std::size_t m_recentNext = 0;
+    bool m_high = false;
+    double m_positivePeak = 0.0; // whole numbers; decays towards 500
+    double m_negativePeak = 0.0; // whole numbers; decays towards -500
+    double m_previousDoubled = 0.0;
+    double m_edgeCounter = 0.0; // samples since the last level change, fractional start
+    double m_heldClosed = 0.0;  // part of the held level already closed as a run
+
+    // Run ring. The counters only grow; a ring index is the counter mod the
+    // ring size, so a full ring is never mistaken for an empty one.
+    std::array<Run, kRunRing> m_runs{};
+    std::uint64_t m_runsWritten = 0;
+    std::uint64_t m_runsTracked = 0;
+    std::uint64_t m_runsConverted = 0;
+    std::uint64_t m_transmissionRunsEnd = 0; // past the run that ended it; valid with the end flag
+
+    // Clock tracker
+    double m_bitPeriod = 8.0; // the shortest period: octaves are found upwards
+    std::array<double, 5> m_histogram{};
+    std::array<double, kPeriodLag + 1> m_periodHistory{};
+    std::size_t m_periodNewest = 0;
+    double m_preambleSum = 0.0;
+    int m_preambleCount = 0;
+    double m_preamblePeriod = 0.0;
+    PocsagReceiver m_receiver = PocsagReceiver::Idle;
+    bool m_endOfTransmission = false;
+
+    // Bits, sync search and codeword collector
+    std::array<std::uint8_t, kBitRing> m_bits{};
+    std::uint64_t m_bitsWritten = 0;
+    std::uint64_t m_bitsRead = 0;
+    std::uint32_t m_shift = 0;
+    bool m_inverted = false;
+    int m_bitCount = 0;
+    std::array<std::uint32_t, kBatchWords> m_batch{};
+    int m_batchFill = 0;
+    bool m_batchReady = false;
+};
+
+} // namespace tolvana
