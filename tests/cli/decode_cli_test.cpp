@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
 #include <random>
 
 #include "cli/cli_runner.h"
@@ -73,6 +74,16 @@ TEST_F(DecodeCli, TruncatedRecordingDecodesWhatItHolds) {
     fs::resize_file(path("cut.wav"), 44 + 1000 * 4 + 1);
     const test::CliResult r = run({path("cut.wav")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST_F(DecodeCli, DemoRecordingDecodesAsExpected) {
+    // The recording the README decodes for a newcomer.
+    const std::string dir = std::string(std::getenv("TOLVANA_TESTDATA")) + "/demo";
+    std::ifstream f(dir + "/demo.expected");
+    const std::string expected(std::istreambuf_iterator<char>(f), {});
+    const test::CliResult r = run({"--start", "2026-12-07 15:52:00", dir + "/demo.flac"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
 }
 
 } // namespace
