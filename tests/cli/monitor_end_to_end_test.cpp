@@ -73,11 +73,18 @@ public:
 
     quint16 tcpPort() const { return m_tcp.serverPort(); }
 
+    /// Text the TCP receiver sends to every new connection (some receivers
+    /// greet or acknowledge; tolvana never reads it).
+    void greetWith(const QByteArray& text) { m_greeting = text; }
+
     /// Accepts and reads whatever has arrived.
     void serve() {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         while (m_tcp.hasPendingConnections()) {
             m_tcpClients.push_back(m_tcp.nextPendingConnection());
+            if (!m_greeting.isEmpty()) {
+                m_tcpClients.back()->write(m_greeting);
+            }
         }
         while (m_local.hasPendingConnections()) {
             m_messages.push_back({m_local.nextPendingConnection(), QByteArray()});
@@ -120,6 +127,7 @@ private:
     QLocalServer m_local;
     std::vector<QTcpSocket*> m_tcpClients; // owned by the server
     QByteArray m_tcpBytes;
+    QByteArray m_greeting;
     std::vector<std::pair<QLocalSocket*, QByteArray>> m_messages;
 };
 
@@ -414,6 +422,30 @@ TEST_F(MonitorEndToEnd, MissingTcpReceiverIsReportedAndDecodingGoesOn) {
         << r.err;
     EXPECT_EQ(r.lines(), printedLines());
     checkLogs();
+}
+
+TEST_F(MonitorEndToEnd, TcpReceiverThatTalksBackGetsEveryLine) {
+    const QString localName = QStringLiteral("tolvana-e2e-talk-%1").arg(QCoreApplication::applicationPid());
+    Peers peers(localName);
+    peers.greetWith(QByteArrayLiteral("Empfangsprogramm bereit\r\n"));
+    MonitorOptions options;
+    options.tcpExport = true;
+    options.tcpServer = QStringLiteral("127.0.0.1");
+    options.tcpPort = peers.tcpPort();
+    writeDataFolder(m_home, options);
+
+    DecodeProcess decode(args());
+    const CliResult r = decode.finish([&] { peers.serve(); });
+    ASSERT_TRUE(peers.drain());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    QByteArray stream;
+    for (const Transmission& t : monitorScenario().transmissions) {
+        if (t.handedOn) {
+            stream += windows1252(t.exportLine);
+        }
+    }
+    EXPECT_EQ(peers.tcpBytes(), stream);
 }
 
 } // namespace
