@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "integration/decode_rig.h"
+#include "support/fms_encoder.h"
+#include "support/pocsag_encoder.h"
 #include "support/traffic.h"
+#include "support/zvei_encoder.h"
 
 namespace tolvana::test {
 namespace {
@@ -84,6 +87,52 @@ INSTANTIATE_TEST_SUITE_P(
                       TrafficCase{"Seed2Clean", 2, INFINITY, 150.0},
                       TrafficCase{"Seed1Snr25", 1, 25.0, 150.0},
                       TrafficCase{"Seed4Snr25", 4, 25.0, 150.0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// ---------------------------------------------------------------------------
+// A recording that stops the moment a transmission ends (a recorder switched
+// off, a file cut short): the reception is still handed on, thanks to the
+// silence the recording input adds behind the last buffer.
+
+struct LastTransmission {
+    const char* name;
+    Signal (*make)();
+    std::string line;
+};
+
+class RecordingEndsWith : public ::testing::TestWithParam<LastTransmission> {};
+
+TEST_P(RecordingEndsWith, ItsLastReceptionIsStillHandedOn) {
+    Signal left = silence(0.5);
+    left.append(GetParam().make());
+    const LineSink sink = decodeStereo(left, silence(0.1));
+    EXPECT_EQ(sink.lines(ChannelSide::Left), std::vector<std::string>{GetParam().line});
+}
+
+Signal endingAlarm() {
+    FmsEncoder::Options o;
+    o.tailSeconds = 0.0;
+    return FmsEncoder(o).digitalAlarm(FmsFields{"62345678", 10, 1, 0, 0}, "F1 Kamin");
+}
+
+Signal endingCall() { return ZveiEncoder().call("12345", 0.0, 0.0); }
+
+Signal endingPage() {
+    PocsagCall call;
+    call.ric = 1234567;
+    call.function = 1;
+    call.content = "Letzte Meldung";
+    PocsagAir air;
+    air.bitRate = 512.0;
+    air.lowPassHz = 512.0;
+    return pocsagTransmission({call}, air);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recordings, RecordingEndsWith,
+    ::testing::Values(LastTransmission{"DigitalAlarm", endingAlarm, "##FMS#62345678#10#01#+"},
+                      LastTransmission{"FiveToneCall", endingCall, "##ZVEI#12345##+"},
+                      LastTransmission{"Page512", endingPage, "##POC#1234567#1#Letzte Meldung#+"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // ---------------------------------------------------------------------------
