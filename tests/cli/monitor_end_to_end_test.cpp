@@ -76,6 +76,8 @@ public:
     /// Text the TCP receiver sends to every new connection (some receivers
     /// greet or acknowledge; tolvana never reads it).
     void greetWith(const QByteArray& text) { m_greeting = text; }
+    /// The TCP receiver closes every connection once the first line is in.
+    void hangUpAfterOneLine() { m_hangUp = true; }
 
     /// Accepts and reads whatever has arrived.
     void serve() {
@@ -91,6 +93,9 @@ public:
         }
         for (QTcpSocket* s : m_tcpClients) {
             m_tcpBytes += s->readAll();
+            if (m_hangUp && m_tcpBytes.contains("#+") && s->state() == QAbstractSocket::ConnectedState) {
+                s->abort();
+            }
         }
         for (auto& [socket, bytes] : m_messages) {
             bytes += socket->readAll();
@@ -128,6 +133,7 @@ private:
     std::vector<QTcpSocket*> m_tcpClients; // owned by the server
     QByteArray m_tcpBytes;
     QByteArray m_greeting;
+    bool m_hangUp = false;
     std::vector<std::pair<QLocalSocket*, QByteArray>> m_messages;
 };
 
@@ -449,6 +455,27 @@ TEST_F(MonitorEndToEnd, TcpReceiverThatTalksBackGetsEveryLine) {
         }
     }
     EXPECT_EQ(peers.tcpBytes(), stream);
+}
+
+TEST_F(MonitorEndToEnd, TcpReceiverThatGoesAwayDoesNotStopDecoding) {
+    const QString localName = QStringLiteral("tolvana-e2e-gone-%1").arg(QCoreApplication::applicationPid());
+    Peers peers(localName);
+    peers.hangUpAfterOneLine();
+    MonitorOptions options;
+    options.tcpExport = true;
+    options.tcpServer = QStringLiteral("127.0.0.1");
+    options.tcpPort = peers.tcpPort();
+    writeDataFolder(m_home, options);
+
+    DecodeProcess decode(args());
+    const CliResult r = decode.finish([&] { peers.serve(); });
+    ASSERT_TRUE(peers.drain());
+    // Lines sent while no receiver listens are dropped (there is no queue),
+    // but the program neither dies nor stops decoding.
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.lines(), printedLines());
+    checkLogs();
+    EXPECT_TRUE(peers.tcpBytes().startsWith(windows1252(monitorScenario().transmissions.front().exportLine)));
 }
 
 } // namespace
