@@ -42,13 +42,11 @@ ChainRun decodeLeft(const Signal& left, const DecoderSwitches& switches) {
     ChainRun run;
     Dispatcher dispatcher(run.sink, switches);
     decodePcm(interleave(toPcm(left), toPcm(silence(0.1))), dispatcher,
-              [&](const Dispatcher& d, std::uint64_t) {
-                  // The accessors are not const; the dispatcher is only read.
-                  Dispatcher& m = const_cast<Dispatcher&>(d);
-                  run.buffers.push_back(BufferState{m.fms(kL).demodulator().written(),
-                                                    m.fms(kL).followUpPending(),
-                                                    m.zvei(kL).sequenceDone(), m.pocsag(kL).busy(),
-                                                    m.pocsag(kL).demodulator().bitPeriod()});
+              [&](Dispatcher& d, std::uint64_t) {
+                  run.buffers.push_back(BufferState{d.fms(kL).demodulator().written(),
+                                                    d.fms(kL).followUpPending(),
+                                                    d.zvei(kL).sequenceDone(), d.pocsag(kL).busy(),
+                                                    d.pocsag(kL).demodulator().bitPeriod()});
               });
     run.zvei = dispatcher.zvei(kL).counters();
     return run;

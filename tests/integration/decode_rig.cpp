@@ -52,7 +52,7 @@ std::vector<std::string> LineSink::printed(ChannelSide side) const {
 }
 
 void decodePcm(std::vector<std::int16_t> interleaved, Dispatcher& dispatcher,
-               const std::function<void(const Dispatcher&, std::uint64_t buffer)>& afterBuffer) {
+               const std::function<void(Dispatcher&, std::uint64_t buffer)>& afterBuffer) {
     MemorySource source(std::move(interleaved));
     std::uint64_t buffer = 0;
     decodeRecording(source, dispatcher, kRecordingStart, [&](const RecordingProgress&) {

@@ -67,7 +67,7 @@ inline constexpr TimePoint kRecordingStart{std::chrono::milliseconds(17966587200
 /// frames on the recording clock, one second of silence after the end).
 /// `afterBuffer` sees the dispatcher after every buffer.
 void decodePcm(std::vector<std::int16_t> interleaved, Dispatcher& dispatcher,
-               const std::function<void(const Dispatcher&, std::uint64_t buffer)>& afterBuffer = {});
+               const std::function<void(Dispatcher&, std::uint64_t buffer)>& afterBuffer = {});
 
 /// decodePcm into a fresh LineSink with the given chains.
 LineSink decodeStereo(const Signal& left, const Signal& right,
