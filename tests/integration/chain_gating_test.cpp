@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,8 @@ struct Follower {
     Signal (*make)();
     std::string line;
 };
+
+void PrintTo(const Follower& c, std::ostream* os) { *os << c.name; }
 
 Signal cutAlarm() {
     FmsFields f{"62345678", 10, 1, 0, 0};
@@ -264,6 +267,8 @@ struct CutPreamble {
     double stretchSeconds; ///< steady preamble between two cuts
     bool noiseBursts;      ///< noise bursts, else dropouts to silence
 };
+
+void PrintTo(const CutPreamble& c, std::ostream* os) { *os << c.name; }
 
 class PagerPreamble : public ::testing::TestWithParam<CutPreamble> {};
 

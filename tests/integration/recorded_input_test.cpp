@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,8 @@ struct Shape {
     int channels;
     int format; ///< SF_FORMAT_* major type
 };
+
+void PrintTo(const Shape& c, std::ostream* os) { *os << c.name; }
 
 class RecordedInput : public ::testing::TestWithParam<Shape> {
 protected:

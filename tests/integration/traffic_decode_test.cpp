@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct TrafficCase {
     double snrDb; ///< not finite: no noise
     double seconds;
 };
+
+void PrintTo(const TrafficCase& c, std::ostream* os) { *os << c.name; }
 
 class MixedTraffic : public ::testing::TestWithParam<TrafficCase> {};
 
@@ -99,6 +102,8 @@ struct LastTransmission {
     Signal (*make)();
     std::string line;
 };
+
+void PrintTo(const LastTransmission& c, std::ostream* os) { *os << c.name; }
 
 class RecordingEndsWith : public ::testing::TestWithParam<LastTransmission> {};
 
