@@ -37,6 +37,11 @@ std::string prefixed(ChannelSide side, const std::string& text) {
 void ReceptionPrinter::write(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), m_out);
     std::fputc('\n', m_out);
+    // Standard output is fully buffered in a pipe or a file: without the
+    // flush a reading tool would see a reception only kilobytes later, and a
+    // decoder stopped by a signal would take its last receptions (and half a
+    // line) with it. One write per reception costs nothing.
+    std::fflush(m_out);
     ++m_lines;
 }
 

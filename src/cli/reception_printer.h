@@ -1,7 +1,8 @@
 // Standard-output contract of tolvana-decode, which other tools and checks
 // rely on: per reception handed on one line "L" or "R", TAB, the export line;
 // per call tone "L"/"R", TAB, "Tonruf I"/"Tonruf II". With --json one JSON
-// object per line instead, carrying every field.
+// object per line instead, carrying every field. Every line is flushed as it
+// is printed.
 #pragma once
 
 #include <cstdio>

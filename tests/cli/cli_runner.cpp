@@ -1,12 +1,12 @@
 #include "cli/cli_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -32,12 +32,12 @@ std::string slurp(const std::string& path) {
 
 } // namespace
 
-CliResult runDecode(const std::vector<std::string>& args, const std::string& stdinBytes) {
+DecodeProcess::DecodeProcess(const std::vector<std::string>& args, const std::string& stdinBytes) {
     // Files instead of pipes keep this simple and free of deadlocks.
-    const std::string dir = makeTempDir("tolvana-cli");
-    const std::string inPath = dir + "/stdin";
-    const std::string outPath = dir + "/stdout";
-    const std::string errPath = dir + "/stderr";
+    m_dir = makeTempDir("tolvana-cli");
+    const std::string inPath = m_dir + "/stdin";
+    const std::string outPath = m_dir + "/stdout";
+    const std::string errPath = m_dir + "/stderr";
     std::ofstream(inPath, std::ios::binary) << stdinBytes;
 
     std::vector<std::string> argvStore;
@@ -49,9 +49,8 @@ CliResult runDecode(const std::vector<std::string>& args, const std::string& std
     }
     argv.push_back(nullptr);
 
-    CliResult result;
-    const pid_t pid = fork();
-    if (pid == 0) {
+    m_pid = fork();
+    if (m_pid == 0) {
         const int in = open(inPath.c_str(), O_RDONLY);
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -61,17 +60,66 @@ CliResult runDecode(const std::vector<std::string>& args, const std::string& std
         execv(argv[0], argv.data());
         _exit(127);
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (m_pid < 0) {
+        m_ended = true;
+        m_status = 127 << 8;
     }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
-    std::remove(inPath.c_str());
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    rmdir(dir.c_str());
+}
+
+DecodeProcess::~DecodeProcess() {
+    if (!m_ended) {
+        kill(SIGKILL);
+        while (waitpid(m_pid, &m_status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    cleanUp();
+}
+
+bool DecodeProcess::running() {
+    if (m_ended) {
+        return false;
+    }
+    pid_t done = 0;
+    while ((done = waitpid(m_pid, &m_status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    m_ended = done == m_pid || done < 0;
+    return !m_ended;
+}
+
+void DecodeProcess::kill(int sig) {
+    if (!m_ended && m_pid > 0) {
+        ::kill(m_pid, sig);
+    }
+}
+
+CliResult DecodeProcess::finish(const std::function<void()>& whileWaiting) {
+    while (running()) {
+        if (whileWaiting) {
+            whileWaiting();
+        }
+        usleep(1000);
+    }
+    CliResult result;
+    result.exitCode = WIFEXITED(m_status) ? WEXITSTATUS(m_status) : 128 + WTERMSIG(m_status);
+    result.out = slurp(m_dir + "/stdout");
+    result.err = slurp(m_dir + "/stderr");
     return result;
+}
+
+void DecodeProcess::cleanUp() {
+    if (m_dir.empty()) {
+        return;
+    }
+    for (const char* name : {"/stdin", "/stdout", "/stderr"}) {
+        std::remove((m_dir + name).c_str());
+    }
+    rmdir(m_dir.c_str());
+    m_dir.clear();
+}
+
+CliResult runDecode(const std::vector<std::string>& args, const std::string& stdinBytes) {
+    DecodeProcess process(args, stdinBytes);
+    return process.finish();
 }
 
 } // namespace tolvana::test
