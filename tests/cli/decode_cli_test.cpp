@@ -78,7 +78,7 @@ TEST_F(DecodeCli, TruncatedRecordingDecodesWhatItHolds) {
 
 TEST_F(DecodeCli, DemoRecordingDecodesAsExpected) {
     // The recording the README decodes for a newcomer.
-    const std::string dir = std::string(std::getenv("TOLVANA_TESTDATA")) + "/demo";
+    const std::string dir = test::testDataDir() + "/demo";
     std::ifstream f(dir + "/demo.expected");
     const std::string expected(std::istreambuf_iterator<char>(f), {});
     const test::CliResult r = run({"--start", "2026-12-07 15:52:00", dir + "/demo.flac"});

@@ -97,6 +97,13 @@ void writeRecording(const std::string& path, const std::vector<std::int16_t>& in
     sf_close(file);
 }
 
+std::string testDataDir() {
+    if (const char* env = std::getenv("TOLVANA_TESTDATA"); env != nullptr && *env != '\0') {
+        return env;
+    }
+    return TOLVANA_SOURCE_TESTDATA;
+}
+
 std::string makeTempDir(const std::string& stem) {
     namespace fs = std::filesystem;
     std::string pattern = (fs::temp_directory_path() / (stem + "-XXXXXX")).string();

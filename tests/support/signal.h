@@ -58,6 +58,10 @@ std::vector<std::int16_t> interleave(const std::vector<std::int16_t>& left,
 void writeRecording(const std::string& path, const std::vector<std::int16_t>& interleaved,
                     int channels, int rate, int format = 0);
 
+/// The project's testdata folder: $TOLVANA_TESTDATA when set, else the
+/// folder of the source tree this test was built from.
+std::string testDataDir();
+
 /// A fresh, empty folder below the system's temporary folder.
 std::string makeTempDir(const std::string& stem);
 

@@ -8,6 +8,7 @@
 
 #include "capture/recording.h"
 #include "support/collecting_sink.h"
+#include "support/signal.h"
 
 namespace tolvana {
 namespace {
@@ -22,9 +23,7 @@ struct Recording {
 class PocsagRealSignal : public ::testing::TestWithParam<Recording> {};
 
 TEST_P(PocsagRealSignal, DecodesTheOneTransmission) {
-    const char* root = std::getenv("TOLVANA_TESTDATA");
-    ASSERT_NE(root, nullptr) << "TOLVANA_TESTDATA is not set";
-    const std::string path = (std::filesystem::path(root) / "real-pocsag" / GetParam().file).string();
+    const std::string path = (std::filesystem::path(test::testDataDir()) / "real-pocsag" / GetParam().file).string();
     std::string error;
     auto source = AudioSource::open(path, nullptr, error);
     ASSERT_TRUE(source) << error;
