@@ -30,7 +30,8 @@ struct PocsagCall {
     int function = 0;      ///< 0..3
     Kind kind = Kind::Alphanumeric;
     /// Alphanumeric: 7-bit codes (use germanSevenBit for umlauts).
-    /// Numeric: the characters "0123456789*U -)(" (4-bit codes 0..15).
+    /// Numeric: the characters "0123456789*U -)(" (4-bit codes 0..15; "*"
+    /// stands for the reserved code 0xA, which real transmitters never send).
     std::string content;
 };
 
