@@ -15,6 +15,7 @@ import platform
 import re
 import subprocess
 import sys
+import tempfile
 import time
 import wave
 
@@ -88,19 +89,45 @@ class Run:
     returncode: int
 
 
-def _finish(proc, started):
+TIME = "/usr/bin/time"
+
+
+def measured(args, rss_file):
+    """`args` run under GNU time, which writes the peak resident memory to
+    `rss_file`. The peak that wait4 reports for a child of this script is no
+    good: a child started by vfork keeps the high-water mark of the Python
+    process it came from, which is larger than a decoder."""
+    return [TIME, "-f", "%M", "-o", rss_file] + list(args)
+
+
+def read_rss(rss_file):
+    with open(rss_file) as f:
+        lines = f.read().split()
+    os.remove(rss_file)
+    # GNU time puts "Command exited with non-zero status N" before the figure.
+    return int(lines[-1]) if lines and lines[-1].isdigit() else 0
+
+
+def finish(proc, started, rss_file):
+    """Waits for `proc` (started with measured()): wall and CPU seconds (of
+    GNU time and the program; time's own share is a millisecond), peak RSS."""
     _, status, usage = os.wait4(proc.pid, 0)
     proc.returncode = os.waitstatus_to_exitcode(status)
     return Run(time.monotonic() - started, usage.ru_utime + usage.ru_stime,
-               usage.ru_maxrss, proc.returncode)
+               read_rss(rss_file), proc.returncode)
 
 
 def run_measured(commands, check=True):
     """Runs the commands side by side, each a dict of Popen arguments plus
     "args". Returns one Run per command; their wall time is each process's own."""
+    if not os.access(TIME, os.X_OK):
+        fail(f"{TIME} is missing (Debian: apt-get install time)")
     started = time.monotonic()
-    procs = [subprocess.Popen(**c) for c in commands]
-    runs = [_finish(p, started) for p in procs]
+    procs, rss_files = [], []
+    for i, c in enumerate(commands):
+        rss_files.append(os.path.join(tempfile.gettempdir(), f"tolvana-rss-{os.getpid()}-{i}"))
+        procs.append(subprocess.Popen(**dict(c, args=measured(c["args"], rss_files[-1]))))
+    runs = [finish(p, started, f) for p, f in zip(procs, rss_files)]
     if check:
         for c, r in zip(commands, runs):
             if r.returncode != 0:

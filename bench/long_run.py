@@ -280,27 +280,38 @@ def difference(a, b):
 
 # --- the runs -----------------------------------------------------------------
 
-def run_decoder(programs, generator_args, home, out_path, extra_env=None):
+def run_decoder(programs, generator_args, home, out_path):
     """Generator piped into tolvana-decode; returns both runs and the sampler."""
-    gen = subprocess.Popen(generator_args, stdout=subprocess.PIPE)
+    gen_rss = out_path + ".generator-rss"
+    dec_rss = out_path + ".decoder-rss"
+    gen = subprocess.Popen(benchlib.measured(generator_args, gen_rss), stdout=subprocess.PIPE)
     with open(out_path, "w") as out:
         started = time.monotonic()
-        dec = subprocess.Popen([programs.decode, "--home", home, "--raw", "--start",
-                                START.strftime("%Y-%m-%d %H:%M:%S"), "-"],
-                               stdin=gen.stdout, stdout=out, env=extra_env)
+        dec = subprocess.Popen(benchlib.measured([programs.decode, "--home", home, "--raw", "--start",
+                                                  START.strftime("%Y-%m-%d %H:%M:%S"), "-"], dec_rss),
+                               stdin=gen.stdout, stdout=out)
         gen.stdout.close()
-        sampler = Sampler(dec.pid, os.path.join(home, "status.html"))
+        sampler = Sampler(decoder_pid(dec.pid), os.path.join(home, "status.html"))
         sampler.start()
-        _, status, usage = os.wait4(dec.pid, 0)
-        dec.returncode = os.waitstatus_to_exitcode(status)
-        wall = time.monotonic() - started
+        decoder = benchlib.finish(dec, started, dec_rss)
         sampler.done.set()
         sampler.join()
-    _, gstatus, gusage = os.wait4(gen.pid, 0)
-    gen.returncode = os.waitstatus_to_exitcode(gstatus)
-    decoder = benchlib.Run(wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, dec.returncode)
-    generator = benchlib.Run(wall, gusage.ru_utime + gusage.ru_stime, gusage.ru_maxrss, gen.returncode)
+    generator = benchlib.finish(gen, started, gen_rss)
     return decoder, generator, sampler
+
+
+def decoder_pid(time_pid):
+    """tolvana-decode's own process below GNU time."""
+    for _ in range(200):
+        try:
+            with open(f"/proc/{time_pid}/task/{time_pid}/children") as f:
+                children = f.read().split()
+            if children:
+                return int(children[0])
+        except OSError:
+            break
+        time.sleep(0.01)
+    benchlib.fail("cannot find tolvana-decode's process below GNU time")
 
 
 def wait_for_lines(path, want, settle=3.0, limit=120.0):
@@ -406,8 +417,25 @@ def traffic_run(programs, work, seconds, snr, seed):
          and (last_ric is None or last_ric in page_text),
          f"written {sampler.page_writes} times or more"),
     ]
+    r["checks"].append(memory_check(sampler, decoder, seconds, kinds=r["kinds"]))
     r["actions"] = len(actions_got)
     return r
+
+
+def memory_check(sampler, decoder, seconds, kinds=None):
+    """Flat memory: the peak at the end no more than 10 % and 2 MB above the
+    peak after the first tenth of the audio."""
+    start, _, _ = memory_points(sampler.samples, seconds)
+    if start is None:
+        return ("memory flat", False, "no memory samples")
+    growth = decoder.max_rss_kb - start[2]
+    ok = growth <= start[2] * 0.10 + 2048
+    detail = (f"peak {mb(start[2])} after the first tenth, {mb(decoder.max_rss_kb)} at the end: "
+              f"{growth / 1024:+.1f} MB, {growth / 1024 / (seconds * 0.9 / 3600):+.2f} MB per hour of audio")
+    if kinds and not ok:
+        lists = kinds["ZVEI"] + kinds["POC"]
+        detail += f" ({growth / max(lists, 1) * 1024:.0f} bytes per five-tone call and page)"
+    return ("memory flat", ok, detail)
 
 
 def junk_run(programs, work, seconds, seed):
@@ -427,6 +455,7 @@ def junk_run(programs, work, seconds, seed):
                  f"exit codes {decoder.returncode} (decoder), {gen.returncode} (generator)"),
                 ("no reception at all", not decoded and logged == 0,
                  f"{len(decoded)} printed, {logged} logged" + (": " + "; ".join(decoded[:5]) if decoded else "")),
+                memory_check(sampler, decoder, seconds),
             ]}
 
 
@@ -453,12 +482,12 @@ def report(traffic, junk, info):
         if r is None:
             continue
         d, g, s = r["decoder"], r["generator"], r["sampler"]
-        start, end, _ = memory_points(s.samples, r["seconds"])
+        start, _, _ = memory_points(s.samples, r["seconds"])
         count = r["decoded"] if isinstance(r["decoded"], int) else len(r["decoded"])
         ok = all(c[1] for c in r["checks"])
         add(f"| {name} | {hours(r['seconds'])} | {d.wall:.0f} s | {d.cpu:.0f} s | "
             f"{r['seconds'] / d.wall:.0f}x real time | {g.cpu:.0f} s | {count} | "
-            f"{mb(start[2]) if start else '–'} | {mb(max(end[2], d.max_rss_kb)) if end else mb(d.max_rss_kb)} | "
+            f"{mb(start[2]) if start else '–'} | {mb(d.max_rss_kb)} | "
             f"{'passed' if ok else 'FAILED'} |")
     add("")
     if traffic is not None:
