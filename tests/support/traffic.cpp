@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include "support/fms_encoder.h"
 #include "support/pocsag_encoder.h"
@@ -186,6 +187,9 @@ private:
 } // namespace
 
 Traffic makeTraffic(const TrafficOptions& options) {
+    if (options.pocsag && options.pocsagRates.empty()) {
+        throw std::invalid_argument("makeTraffic: pager traffic needs at least one bit rate");
+    }
     Traffic t;
     std::mt19937 rng(options.seed);
     std::vector<ExpectedReception> left;

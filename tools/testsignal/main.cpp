@@ -409,7 +409,11 @@ int main(int argc, char* argv[]) {
         if (a == "--seconds") {
             options.seconds = parseNumber(a, value());
         } else if (a == "--seed") {
-            options.seed = static_cast<std::uint32_t>(parseNumber(a, value()));
+            const double seed = parseNumber(a, value());
+            if (seed < 0 || seed > 4294967295.0 || seed != std::floor(seed)) {
+                usageError("--seed expects a whole number from 0 to 4294967295");
+            }
+            options.seed = static_cast<std::uint32_t>(seed);
         } else if (a == "--snr") {
             options.snrDb = parseNumber(a, value());
         } else if (a == "--systems") {
@@ -424,10 +428,11 @@ int main(int argc, char* argv[]) {
         } else if (a == "--expect") {
             s.expectPath = value();
         } else if (a == "--count") {
-            options.count = static_cast<int>(parseNumber(a, value()));
-            if (options.count <= 0) {
-                usageError("--count expects a positive number");
+            const double count = parseNumber(a, value());
+            if (count < 1 || count > 1e6 || count != std::floor(count)) {
+                usageError("--count expects a whole number from 1 to 1000000");
             }
+            options.count = static_cast<int>(count);
         } else if (a == "--pocsag-rates") {
             options.pocsagRates.clear();
             for (const std::string& rate : splitList(value())) {
