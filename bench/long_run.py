@@ -499,7 +499,7 @@ def report(traffic, junk, info):
         _, _, series = memory_points(traffic["sampler"].samples, traffic["seconds"])
         if series:
             add("Resident memory of tolvana-decode at each tenth of the traffic run (audio time: RSS / peak RSS): " +
-                ", ".join(f"{hours(s[0]) if traffic['seconds'] >= 7200 else f'{s[0] / 60:.0f} min'}: "
+                ", ".join(f"{f'{s[0] / 3600:.1f} h' if traffic['seconds'] >= 7200 else f'{s[0] / 60:.0f} min'}: "
                           f"{mb(s[1])} / {mb(s[2])}" for s in series) + ".")
             add("")
     add("| check | result | detail |")
