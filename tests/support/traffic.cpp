@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include "support/fms_encoder.h"
 #include "support/pocsag_encoder.h"
@@ -40,7 +41,7 @@ public:
 
     Signal build(std::vector<ExpectedReception>& expected) {
         Signal out = silence(0.5);
-        while (true) {
+        for (int sent = 0; m_options.count <= 0 || sent < m_options.count; ++sent) {
             const int kind = pickKind();
             Signal burst;
             ExpectedReception e;
@@ -54,7 +55,7 @@ public:
             }
             const double gap = std::uniform_real_distribution<double>(m_options.minGapSeconds,
                                                                       m_options.maxGapSeconds)(m_rng);
-            if (out.seconds() + burst.seconds() + gap > m_options.seconds) {
+            if (m_options.count <= 0 && out.seconds() + burst.seconds() + gap > m_options.seconds) {
                 break;
             }
             out.append(burst);
@@ -62,7 +63,9 @@ public:
             expected.push_back(e);
             out.append(silence(gap));
         }
-        out.samples.resize(static_cast<std::size_t>(m_options.seconds * kSampleRate), 0.0);
+        if (m_options.count <= 0) {
+            out.samples.resize(static_cast<std::size_t>(m_options.seconds * kSampleRate), 0.0);
+        }
         return out;
     }
 
@@ -76,6 +79,7 @@ private:
     }
 
     int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
+    std::size_t pick(std::size_t size) { return std::uniform_int_distribution<std::size_t>(0, size - 1)(m_rng); }
 
     // A number not used on this channel in the last 30 s of audio.
     template <typename Make> std::string fresh(std::map<std::string, double>& used, Make make, double now) {
@@ -93,10 +97,14 @@ private:
         static constexpr char kHex[] = "0123456789ABCDEF";
         FmsFields f;
         std::string k;
-        k += kHex[uniform(1, 15)];
-        k += kHex[uniform(0, 15)];
-        for (int i = 0; i < 6; ++i) {
-            k += static_cast<char>('0' + uniform(1, 9)); // no zeros: never implausible
+        if (!m_options.kennungs.empty()) {
+            k = m_options.kennungs[pick(m_options.kennungs.size())];
+        } else {
+            k += kHex[uniform(1, 15)];
+            k += kHex[uniform(0, 15)];
+            for (int i = 0; i < 6; ++i) {
+                k += static_cast<char>('0' + uniform(1, 9)); // no zeros: never implausible
+            }
         }
         f.kennung = k;
         f.tki = uniform(0, 3);
@@ -145,10 +153,19 @@ private:
         const std::string utf8 = kPagerTexts[uniform(0, 5)];
         call.content = germanSevenBit(utf8);
         PocsagAir air;
-        static constexpr double kRates[] = {512.0, 1200.0, 2400.0};
-        air.bitRate = kRates[uniform(0, 2)];
+        air.bitRate = m_options.pocsagRates[pick(m_options.pocsagRates.size())];
         air.amplitude = m_options.amplitude;
-        air.inverted = uniform(0, 1) == 1;
+        switch (m_options.pocsagPolarity) {
+        case TrafficOptions::Polarity::Mixed:
+            air.inverted = uniform(0, 1) == 1;
+            break;
+        case TrafficOptions::Polarity::Normal:
+            air.inverted = false;
+            break;
+        case TrafficOptions::Polarity::Inverted:
+            air.inverted = true;
+            break;
+        }
         air.lowPassHz = air.bitRate;
         e.text = utf8;
         e.line = "##POC#" + ric + "#" + std::to_string(call.function) + "#" + utf8 + "#+";
@@ -170,14 +187,21 @@ private:
 } // namespace
 
 Traffic makeTraffic(const TrafficOptions& options) {
+    if (options.pocsag && options.pocsagRates.empty()) {
+        throw std::invalid_argument("makeTraffic: pager traffic needs at least one bit rate");
+    }
     Traffic t;
     std::mt19937 rng(options.seed);
     std::vector<ExpectedReception> left;
     std::vector<ExpectedReception> right;
-    t.left = options.left ? ChannelTraffic(ChannelSide::Left, options, rng).build(left)
-                          : silence(options.seconds);
-    t.right = options.right ? ChannelTraffic(ChannelSide::Right, options, rng).build(right)
-                            : silence(options.seconds);
+    const double quiet = options.count > 0 ? 0.0 : options.seconds;
+    t.left = options.left ? ChannelTraffic(ChannelSide::Left, options, rng).build(left) : silence(quiet);
+    t.right = options.right ? ChannelTraffic(ChannelSide::Right, options, rng).build(right) : silence(quiet);
+    // With a count the channels end where their traffic ends: both get the
+    // length of the longer one.
+    const std::size_t length = std::max(t.left.samples.size(), t.right.samples.size());
+    t.left.samples.resize(length, 0.0);
+    t.right.samples.resize(length, 0.0);
     if (std::isfinite(options.snrDb)) {
         addNoise(t.left, options.snrDb, options.seed * 2 + 1);
         addNoise(t.right, options.snrDb, options.seed * 2 + 2);

@@ -38,6 +38,18 @@ struct TrafficOptions {
     /// noise when not finite.
     double snrDb = std::numeric_limits<double>::infinity();
     double amplitude = 10000.0;
+    /// Transmissions per channel; 0: as many as fit into `seconds`. With a
+    /// count the recording lasts as long as the transmissions need.
+    int count = 0;
+    /// Bit rates of the pager messages, one picked at random per message
+    /// (not empty when `pocsag` is on).
+    std::vector<double> pocsagRates{512.0, 1200.0, 2400.0};
+    /// A receiver's discriminator gives the pager signal either way up.
+    enum class Polarity { Mixed, Normal, Inverted };
+    Polarity pocsagPolarity = Polarity::Mixed;
+    /// FMS identities to pick from, e.g. the vehicles of a data folder;
+    /// empty: random identities.
+    std::vector<std::string> kennungs;
 };
 
 struct Traffic {
