@@ -48,6 +48,17 @@ void ReceptionListModel::addRow(const QString& rowText, std::optional<quint32> n
     beginInsertRows(QModelIndex(), 0, 0);
     m_rows.push_back({splitFields(rowText), nameColumn() >= 0 ? nameColour : std::nullopt});
     endInsertRows();
+    dropOldestBeyondLimit();
+}
+
+void ReceptionListModel::dropOldestBeyondLimit() {
+    const auto count = static_cast<int>(m_rows.size());
+    if (count <= kMaxRows) {
+        return;
+    }
+    beginRemoveRows(QModelIndex(), kMaxRows, count - 1);
+    m_rows.erase(m_rows.begin(), m_rows.begin() + (count - kMaxRows));
+    endRemoveRows();
 }
 
 void ReceptionListModel::addRows(const QStringList& rowTexts) {
@@ -55,11 +66,11 @@ void ReceptionListModel::addRows(const QStringList& rowTexts) {
         return;
     }
     beginInsertRows(QModelIndex(), 0, static_cast<int>(rowTexts.size()) - 1);
-    m_rows.reserve(m_rows.size() + static_cast<std::size_t>(rowTexts.size()));
     for (const QString& text : rowTexts) {
         m_rows.push_back({splitFields(text), std::nullopt});
     }
     endInsertRows();
+    dropOldestBeyondLimit();
 }
 
 bool ReceptionListModel::clearIfFull() {

@@ -12,8 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <optional>
-#include <vector>
 
 #include "records/reception_kind.h"
 
@@ -33,6 +33,10 @@ public:
     /// The FMS list is emptied before a new row once it holds this many
     /// receptions (501 grid rows with the heading row of the Windows grid).
     static constexpr int kFmsRowLimit = 500;
+    /// No list holds more rows than this: the oldest leave first. The five-
+    /// tone and pager lists had no limit at all, and a monitor that runs for
+    /// months must not grow without end; the daily logs keep everything.
+    static constexpr int kMaxRows = 5000;
 
     explicit ReceptionListModel(ReceptionKind kind, QObject* parent = nullptr);
 
@@ -77,7 +81,9 @@ private:
 
     ReceptionKind m_kind;
     QStringList m_headings;
-    std::vector<Row> m_rows; // oldest first, so adding at the top is cheap
+    void dropOldestBeyondLimit();
+
+    std::deque<Row> m_rows; // oldest first, so adding at the top is cheap
 };
 
 /// The three lists, one per kind.

@@ -87,6 +87,34 @@ TEST(ReceptionList, FmsListIsEmptiedOnceItHoldsFiveHundredReceptions) {
     EXPECT_EQ(zvei.rowText(0), row(599));
 }
 
+TEST(ReceptionList, EveryListKeepsOnlyItsNewestRows) {
+    // A monitor runs for months: the pager list must not grow without end.
+    ReceptionListModel pocsag(ReceptionKind::Pocsag);
+    for (int i = 0; i < ReceptionListModel::kMaxRows - 1; ++i) {
+        pocsag.addRow(row(i), 0xE0E0E0u);
+    }
+    // The model checker walks every row after each change: attach it only
+    // for the rows that cross the limit.
+    const QAbstractItemModelTester tester(&pocsag,
+                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
+    for (int i = ReceptionListModel::kMaxRows - 1; i < ReceptionListModel::kMaxRows + 7; ++i) {
+        pocsag.addRow(row(i), 0xE0E0E0u);
+    }
+    EXPECT_EQ(pocsag.rowCount(), ReceptionListModel::kMaxRows);
+    EXPECT_EQ(pocsag.rowText(0), row(ReceptionListModel::kMaxRows + 6));
+    EXPECT_EQ(pocsag.rowText(ReceptionListModel::kMaxRows - 1), row(7));
+
+    // A long day's log reloaded at start-up is held to the same size.
+    ReceptionListModel fms(ReceptionKind::Fms);
+    QStringList day;
+    for (int i = 0; i < ReceptionListModel::kMaxRows + 100; ++i) {
+        day.append(row(i));
+    }
+    fms.addRows(day);
+    EXPECT_EQ(fms.rowCount(), ReceptionListModel::kMaxRows);
+    EXPECT_EQ(fms.rowText(0), row(ReceptionListModel::kMaxRows + 99));
+}
+
 TEST(AlertList, EntryTextSelectionAndGreen) {
     AlertLists lists;
     QSignalSpy background(&lists.List3, &AlertListModel::backgroundChanged);
