@@ -47,51 +47,66 @@ LevelMeters Dispatcher::dispatchBuffer(std::span<const std::int16_t, kBufferValu
     return dispatchBlock(left, right, now);
 }
 
+namespace {
+
+// Writes one channel into the blocks of its chains that are on: converted
+// once, copied to the others. A switched-off chain's block keeps its old
+// contents.
+void fillBlocks(std::span<const std::int16_t, kBlockFrames> samples, ChannelBlock* const* targets,
+                std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    ChannelBlock& first = *targets[0];
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        first[n] = samples[n];
+    }
+    for (std::size_t t = 1; t < count; ++t) {
+        *targets[t] = first;
+    }
+}
+
+struct ChannelLevel {
+    std::int64_t sum = 0;
+    int peak = 0;
+};
+
+ChannelLevel level(std::span<const std::int16_t, kBlockFrames> samples) {
+    // |-32768| is 32768: taken in int, like the meters' limit expects.
+    std::int32_t sum = 0; // at most 1024 * 32768 = 2^25
+    int peak = 0;
+    for (const std::int16_t v : samples) {
+        const int a = std::abs(static_cast<int>(v));
+        sum += a;
+        peak = std::max(peak, a);
+    }
+    return {sum, peak};
+}
+
+} // namespace
+
 LevelMeters Dispatcher::dispatchBlock(std::span<const std::int16_t, kBlockFrames> left,
                                       std::span<const std::int16_t, kBlockFrames> right,
                                       TimePoint now) {
-    // A switched-off chain's block keeps its old contents; only the blocks of
-    // chains that are on are written.
-    double* targets[6];
-    std::size_t count = 0;
-    const auto want = [&](bool on, ChannelBlock& block) {
-        if (on) {
-            targets[count++] = block.data();
+    for (std::size_t side = 0; side < 2; ++side) {
+        ChannelBlock* targets[3];
+        std::size_t count = 0;
+        if (m_switches.fms[side]) {
+            targets[count++] = &m_fms[side].block();
         }
-    };
-    want(m_switches.fms[0], m_fms[0].block());
-    want(m_switches.zvei[0], m_zvei[0].block());
-    want(m_switches.pocsag[0], m_pocsag[0].block());
-    const std::size_t leftTargets = count;
-    want(m_switches.fms[1], m_fms[1].block());
-    want(m_switches.zvei[1], m_zvei[1].block());
-    want(m_switches.pocsag[1], m_pocsag[1].block());
-
-    std::int64_t sumLeft = 0;
-    std::int64_t sumRight = 0;
-    int peakLeft = 0;
-    int peakRight = 0;
-    for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        const int l = left[n];
-        const int r = right[n];
-        const double dl = l;
-        const double dr = r;
-        for (std::size_t t = 0; t < leftTargets; ++t) {
-            targets[t][n] = dl;
+        if (m_switches.zvei[side]) {
+            targets[count++] = &m_zvei[side].block();
         }
-        for (std::size_t t = leftTargets; t < count; ++t) {
-            targets[t][n] = dr;
+        if (m_switches.pocsag[side]) {
+            targets[count++] = &m_pocsag[side].block();
         }
-        const int al = std::abs(l);
-        const int ar = std::abs(r);
-        sumLeft += al;
-        sumRight += ar;
-        peakLeft = std::max(peakLeft, al);
-        peakRight = std::max(peakRight, ar);
+        fillBlocks(side == 0 ? left : right, targets, count);
     }
 
-    const LevelMeters meters{roundedMean(sumLeft), limitedPeak(peakLeft), roundedMean(sumRight),
-                             limitedPeak(peakRight)};
+    const ChannelLevel l = level(left);
+    const ChannelLevel r = level(right);
+    const LevelMeters meters{roundedMean(l.sum), limitedPeak(l.peak), roundedMean(r.sum),
+                             limitedPeak(r.peak)};
 
     runChains(ChannelSide::Left, now);
     runChains(ChannelSide::Right, now);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "decoders/common/zero_crossings.h"
+
 namespace tolvana {
 
 namespace {
@@ -38,14 +40,9 @@ bool inside(double low, double value, double high) noexcept { return low < value
 
 } // namespace
 
-void FmsDemodulator::push(double estimate) noexcept {
+inline void FmsDemodulator::push(double estimate) noexcept {
     m_ring[slot(m_write)] = estimate;
     ++m_write;
-    // The writer lapped the reader: what it overwrote is lost, and the reader
-    // goes on with the oldest estimate still held.
-    if (m_write - m_read > kRingSize) {
-        m_read = m_write - kRingSize;
-    }
 
     // Call tones: measure each in-band run over block boundaries and report
     // it once, when it ends.
@@ -75,49 +72,37 @@ void FmsDemodulator::process(const ChannelBlock& block) noexcept {
 
     // First pass: a slow running mean removes the sound card's offset, and
     // the dither keeps a silent input from sitting exactly on zero. Kept
-    // apart from the crossing search so that this serial chain does not wait
-    // on the crossings' unpredictable branches. The block itself stays as the
-    // dispatcher wrote it.
+    // apart from the crossing search so that this serial chain (a multiply
+    // and an add per sample) runs undisturbed beside the dither's own chain.
+    // The block itself stays as the dispatcher wrote it.
     ChannelBlock clean;
     double mean = m_mean;
+    Dither dither = m_dither;
     for (std::size_t n = 0; n < block.size(); ++n) {
         mean = mean * 0.999 + block[n] * 0.001;
-        clean[n] = (block[n] - mean) + m_dither.offset();
+        clean[n] = (block[n] - mean) + dither.offset();
     }
     m_mean = mean;
+    m_dither = dither;
 
-    double previous = m_previous;
-    double rising = m_risingCount;
-    double falling = m_fallingCount;
-    for (const double x : clean) {
-        if (previous < 0.0) {
-            if (x >= 0.0) {
-                const double d = std::max(x - previous, 1.0);
-                const double t = -previous / d; // where between the two samples it crossed
-                const double period = rising - 1.0 + t;
-                // Before the first crossing of a direction the counter holds no
-                // period yet (zero or negative): no estimate.
-                if (period > 0.0) {
-                    push(kRate / period);
-                }
-                rising = 1.0 - t;
-            }
-        } else if (x < 0.0) {
-            const double d = std::max(previous - x, 1.0);
-            const double t = previous / d;
-            const double period = falling - 1.0 + t;
-            if (period > 0.0) {
-                push(-kRate / period);
-            }
-            falling = 1.0 - t;
-        }
-        previous = x;
-        rising += 1.0;
-        falling += 1.0;
+    // Second pass: the crossings (see zero_crossings.h), third: one
+    // estimate per period, 22050 / period with the period's sign (IEEE
+    // division is symmetric in the sign: 22050 / -p is exactly -(22050 / p)).
+    std::array<double, kBlockFrames + 1> periods;
+    std::array<std::uint16_t, kBlockFrames + 1> at;
+    CrossingState crossings{m_previous, m_risingCount, m_fallingCount};
+    const std::size_t found = findCrossings(clean.data(), clean.size(), crossings, periods.data(), at.data());
+    m_previous = crossings.previous;
+    m_risingCount = crossings.rising;
+    m_fallingCount = crossings.falling;
+    for (std::size_t k = 0; k < found; ++k) {
+        push(kRate / periods[k]);
     }
-    m_previous = previous;
-    m_risingCount = rising;
-    m_fallingCount = falling;
+    // The writer lapped the reader: what it overwrote is lost, and the reader
+    // goes on with the oldest estimate still held.
+    if (m_write - m_read > kRingSize) {
+        m_read = m_write - kRingSize;
+    }
 }
 
 void FmsDemodulator::searchPreamble() noexcept {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "decoders/common/zero_crossings.h"
+
 namespace tolvana {
 
 namespace {
@@ -17,53 +19,73 @@ void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noe
     constexpr double kRate = kSampleRate;
     constexpr double kInverseHistory = 1.0 / static_cast<double>(kHistory);
 
-    for (const double raw : block) {
+    // First pass: DC removal and dither.
+    ChannelBlock clean;
+    double dcAverage = m_dcAverage;
+    Dither dither = m_dither;
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        const double raw = block[n];
         // DC removal: the average already includes this sample.
-        m_dcAverage = m_dcAverage * (1.0 - kDcWeight) + raw * kDcWeight;
+        dcAverage = dcAverage * (1.0 - kDcWeight) + raw * kDcWeight;
         // The dither gives silence random crossings, which the steadiness
         // filter then rejects, instead of a frozen last estimate.
-        const double v = (raw - m_dcAverage) + m_dither.offset();
+        clean[n] = (raw - dcAverage) + dither.offset();
+    }
+    m_dcAverage = dcAverage;
+    m_dither = dither;
 
-        if (m_previousSample < 0.0 && v >= 0.0) {
-            const double d = std::max(v - m_previousSample, 1.0);
-            const double t = -m_previousSample / d;
-            // Right after start-up the counter has not seen a crossing of
-            // this direction and the "period" can be zero or negative: no
-            // reading then, the last one stands.
-            const double period = m_risingCount - 1.0 + t;
-            if (period > 0.0) {
-                m_frequency = kRate / period;
-            }
-            m_risingCount = 1.0 - t;
-        } else if (m_previousSample >= 0.0 && v < 0.0) {
-            const double d = std::max(m_previousSample - v, 1.0);
-            const double t = m_previousSample / d;
-            const double period = m_fallingCount - 1.0 + t;
-            if (period > 0.0) {
-                m_frequency = kRate / period;
-            }
-            m_fallingCount = 1.0 - t;
-        }
-        m_previousSample = v;
-        m_risingCount += 1.0;
-        m_fallingCount += 1.0;
+    // The zero crossings (see zero_crossings.h): the sample position and
+    // period of each, then the frequencies in a tight loop of their own.
+    std::array<double, kBlockFrames + 1> period;
+    std::array<std::uint16_t, kBlockFrames + 1> at;
+    CrossingState crossings{m_previousSample, m_risingCount, m_fallingCount};
+    const std::size_t found = findCrossings(clean.data(), clean.size(), crossings, period.data(), at.data());
+    m_previousSample = crossings.previous;
+    m_risingCount = crossings.rising;
+    m_fallingCount = crossings.falling;
+    // frequencies[k] is the reading after k crossings of this block, the
+    // same whichever direction measured it.
+    std::array<double, kBlockFrames + 2> frequencies;
+    frequencies[0] = m_frequency;
+    for (std::size_t k = 0; k < found; ++k) {
+        frequencies[k + 1] = kRate / std::abs(period[k]);
+    }
+    // A mark on every sample that brought a reading: counting them as the
+    // samples pass gives the index into `frequencies` without a branch and
+    // without a load that waits on the previous sample's count.
+    std::array<std::uint8_t, kBlockFrames> crossed{};
+    for (std::size_t k = 0; k < found; ++k) {
+        crossed[at[k]] = 1;
+    }
 
-        const double f = m_frequency;
-        const std::size_t i = m_historyIndex;
-        m_historySum += f - m_history[i];
+    // Second pass: the frequency held between crossings, its running mean
+    // and mean change over the last 100 samples, and one ring entry every
+    // 200 samples. The state lives in locals so that the ring's stores
+    // cannot force it back to memory on every sample.
+    double historySum = m_historySum;
+    double deviationSum = m_deviationSum;
+    double previousFrequency = m_previousFrequency;
+    std::size_t historyIndex = m_historyIndex;
+    int decimationCount = m_decimationCount;
+    std::size_t next = 0;
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        next += crossed[n];
+        const double f = frequencies[next];
+        const std::size_t i = historyIndex;
+        historySum += f - m_history[i];
         m_history[i] = f;
-        const double change = std::abs(f - m_previousFrequency);
-        m_deviationSum += change - m_deviationHistory[i];
+        const double change = std::abs(f - previousFrequency);
+        deviationSum += change - m_deviationHistory[i];
         m_deviationHistory[i] = change;
-        m_previousFrequency = f;
-        if (++m_historyIndex == kHistory) {
-            m_historyIndex = 0;
-            recomputeSums();
+        previousFrequency = f;
+        if (++historyIndex == kHistory) {
+            historyIndex = 0;
+            recomputeSums(historySum, deviationSum);
         }
 
-        if (m_decimationCount == 0) {
-            const double mean = m_historySum * kInverseHistory;
-            const double deviation = m_deviationSum * kInverseHistory;
+        if (decimationCount == 0) {
+            const double mean = historySum * kInverseHistory;
+            const double deviation = deviationSum * kInverseHistory;
             // A mean of 0 means no crossing has been seen yet: the entry
             // stays 0, which the segmenter never takes for a tone.
             double value = mean;
@@ -73,25 +95,31 @@ void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noe
             ring.entries[ring.write] = value;
             ring.write = (ring.write + 1) & ZveiToneRing::kMask;
         }
-        if (++m_decimationCount == kDecimation) {
-            m_decimationCount = 0;
+        if (++decimationCount == kDecimation) {
+            decimationCount = 0;
         }
     }
+    m_frequency = frequencies[next];
+    m_historySum = historySum;
+    m_deviationSum = deviationSum;
+    m_previousFrequency = previousFrequency;
+    m_historyIndex = historyIndex;
+    m_decimationCount = decimationCount;
 }
 
-void ZveiToneTracker::recomputeSums() noexcept {
+void ZveiToneTracker::recomputeSums(double& historySum, double& deviationSum) const noexcept {
     // The running sums are updated by adding and subtracting; doing the sum
     // afresh once per history length keeps rounding from creeping in over
     // hours and flushes the odd huge first reading after start-up, which
     // would otherwise leave its rounding error in the sum for good.
     double sum = 0.0;
-    double deviationSum = 0.0;
+    double newDeviationSum = 0.0;
     for (std::size_t k = 0; k < kHistory; ++k) {
         sum += m_history[k];
-        deviationSum += m_deviationHistory[k];
+        newDeviationSum += m_deviationHistory[k];
     }
-    m_historySum = sum;
-    m_deviationSum = deviationSum;
+    historySum = sum;
+    deviationSum = newDeviationSum;
 }
 
 } // namespace tolvana

@@ -57,7 +57,7 @@ public:
     double frequency() const noexcept { return m_frequency; }
 
 private:
-    void recomputeSums() noexcept;
+    void recomputeSums(double& historySum, double& deviationSum) const noexcept;
 
     Dither m_dither;
     double m_dcAverage = 0.0;
