@@ -28,23 +28,46 @@ std::uint64_t chainSeed(std::uint64_t seed, int chain) {
 } // namespace
 
 Dispatcher::Dispatcher(ReceptionSink& sink, const DecoderSwitches& switches, std::uint64_t seed)
-    : m_switches(switches),
-      m_fms{FmsDecoder(ChannelSide::Left, &sink, chainSeed(seed, 0)),
-            FmsDecoder(ChannelSide::Right, &sink, chainSeed(seed, 1))},
-      m_zvei{ZveiDecoder(ChannelSide::Left, &sink, chainSeed(seed, 2)),
-             ZveiDecoder(ChannelSide::Right, &sink, chainSeed(seed, 3))},
-      m_pocsag{PocsagDecoder(ChannelSide::Left, &sink, chainSeed(seed, 4)),
-               PocsagDecoder(ChannelSide::Right, &sink, chainSeed(seed, 5))} {}
+    : m_sink(sink),
+      m_switches(switches),
+      m_sinks{SideSink(sink), SideSink(sink)},
+      m_fms{FmsDecoder(ChannelSide::Left, &m_sinks[0], chainSeed(seed, 0)),
+            FmsDecoder(ChannelSide::Right, &m_sinks[1], chainSeed(seed, 1))},
+      m_zvei{ZveiDecoder(ChannelSide::Left, &m_sinks[0], chainSeed(seed, 2)),
+             ZveiDecoder(ChannelSide::Right, &m_sinks[1], chainSeed(seed, 3))},
+      m_pocsag{PocsagDecoder(ChannelSide::Left, &m_sinks[0], chainSeed(seed, 4)),
+               PocsagDecoder(ChannelSide::Right, &m_sinks[1], chainSeed(seed, 5))} {}
 
-LevelMeters Dispatcher::dispatchBuffer(std::span<const std::int16_t, kBufferValues> interleaved,
-                                       TimePoint now) {
-    std::array<std::int16_t, kBlockFrames> left;
-    std::array<std::int16_t, kBlockFrames> right;
-    for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        left[n] = interleaved[2 * n];
-        right[n] = interleaved[2 * n + 1];
+void Dispatcher::SideSink::fmsReception(ChannelSide side, const FmsReception& r, TimePoint time) {
+    if (m_queue != nullptr) {
+        m_queue->push_back(QueuedReception{m_tag, side, time, r});
+    } else {
+        m_sink->fmsReception(side, r, time);
     }
-    return dispatchBlock(left, right, now);
+}
+
+void Dispatcher::SideSink::toneCall(ChannelSide side, ToneCall tone, TimePoint time) {
+    if (m_queue != nullptr) {
+        m_queue->push_back(QueuedReception{m_tag, side, time, tone});
+    } else {
+        m_sink->toneCall(side, tone, time);
+    }
+}
+
+void Dispatcher::SideSink::zveiSequence(ChannelSide side, const ZveiSequence& s, TimePoint time) {
+    if (m_queue != nullptr) {
+        m_queue->push_back(QueuedReception{m_tag, side, time, s});
+    } else {
+        m_sink->zveiSequence(side, s, time);
+    }
+}
+
+void Dispatcher::SideSink::pocsagPage(ChannelSide side, const PocsagPage& page, TimePoint time) {
+    if (m_queue != nullptr) {
+        m_queue->push_back(QueuedReception{m_tag, side, time, page});
+    } else {
+        m_sink->pocsagPage(side, page, time);
+    }
 }
 
 namespace {
@@ -52,64 +75,73 @@ namespace {
 // Writes one channel into the blocks of its chains that are on: converted
 // once, copied to the others. A switched-off chain's block keeps its old
 // contents.
-void fillBlocks(std::span<const std::int16_t, kBlockFrames> samples, ChannelBlock* const* targets,
+void fillBlocks(const std::int16_t* samples, std::size_t stride, ChannelBlock* const* targets,
                 std::size_t count) {
     if (count == 0) {
         return;
     }
     ChannelBlock& first = *targets[0];
     for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        first[n] = samples[n];
+        first[n] = samples[n * stride];
     }
     for (std::size_t t = 1; t < count; ++t) {
         *targets[t] = first;
     }
 }
 
-struct ChannelLevel {
-    std::int64_t sum = 0;
-    int peak = 0;
-};
-
-ChannelLevel level(std::span<const std::int16_t, kBlockFrames> samples) {
-    // |-32768| is 32768: taken in int, like the meters' limit expects.
+ChannelLevel level(const std::int16_t* samples, std::size_t stride) {
+    // |-32768| is 32768: taken in int, and limited like any other.
     std::int32_t sum = 0; // at most 1024 * 32768 = 2^25
     int peak = 0;
-    for (const std::int16_t v : samples) {
-        const int a = std::abs(static_cast<int>(v));
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        const int a = std::abs(static_cast<int>(samples[n * stride]));
         sum += a;
         peak = std::max(peak, a);
     }
-    return {sum, peak};
+    return {roundedMean(sum), limitedPeak(peak)};
 }
 
 } // namespace
 
+LevelMeters Dispatcher::dispatchBuffer(std::span<const std::int16_t, kBufferValues> interleaved,
+                                       TimePoint now) {
+    const ChannelLevel l = dispatchSide(ChannelSide::Left, interleaved.data(), 2, now);
+    const ChannelLevel r = dispatchSide(ChannelSide::Right, interleaved.data() + 1, 2, now);
+    return {l.mean, l.peak, r.mean, r.peak};
+}
+
 LevelMeters Dispatcher::dispatchBlock(std::span<const std::int16_t, kBlockFrames> left,
                                       std::span<const std::int16_t, kBlockFrames> right,
                                       TimePoint now) {
-    for (std::size_t side = 0; side < 2; ++side) {
-        ChannelBlock* targets[3];
-        std::size_t count = 0;
-        if (m_switches.fms[side]) {
-            targets[count++] = &m_fms[side].block();
-        }
-        if (m_switches.zvei[side]) {
-            targets[count++] = &m_zvei[side].block();
-        }
-        if (m_switches.pocsag[side]) {
-            targets[count++] = &m_pocsag[side].block();
-        }
-        fillBlocks(side == 0 ? left : right, targets, count);
+    const ChannelLevel l = dispatchSide(ChannelSide::Left, left.data(), 1, now);
+    const ChannelLevel r = dispatchSide(ChannelSide::Right, right.data(), 1, now);
+    return {l.mean, l.peak, r.mean, r.peak};
+}
+
+ChannelLevel Dispatcher::dispatchSide(ChannelSide side, const std::int16_t* samples, std::size_t stride,
+                                      TimePoint now, ReceptionQueue* queue, std::uint32_t tag) {
+    const std::size_t i = index(side);
+    ChannelBlock* targets[3];
+    std::size_t count = 0;
+    if (m_switches.fms[i]) {
+        targets[count++] = &m_fms[i].block();
     }
+    if (m_switches.zvei[i]) {
+        targets[count++] = &m_zvei[i].block();
+    }
+    if (m_switches.pocsag[i]) {
+        targets[count++] = &m_pocsag[i].block();
+    }
+    fillBlocks(samples, stride, targets, count);
+    const ChannelLevel meters = level(samples, stride);
 
-    const ChannelLevel l = level(left);
-    const ChannelLevel r = level(right);
-    const LevelMeters meters{roundedMean(l.sum), limitedPeak(l.peak), roundedMean(r.sum),
-                             limitedPeak(r.peak)};
-
-    runChains(ChannelSide::Left, now);
-    runChains(ChannelSide::Right, now);
+    // Back to the sink afterwards, even when a reception could not be kept.
+    struct Divert {
+        SideSink& sink;
+        ~Divert() { sink.divert(nullptr, 0); }
+    } divert{m_sinks[i]};
+    m_sinks[i].divert(queue, tag);
+    runChains(side, now);
     return meters;
 }
 

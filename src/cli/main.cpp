@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "capture/audio_source.h"
 #include "capture/dispatcher.h"
@@ -196,18 +197,24 @@ int main(int argc, char* argv[]) {
     Dispatcher dispatcher(handoff, switches);
 
     // The minute timer runs on the recording clock, like everything that
-    // belongs to the receptions.
+    // belongs to the receptions. The two channels decode on two threads
+    // where the machine has them; the hand-off, the timer and the events
+    // stay on this thread, between the buffers, in the same order.
     TimePoint nextMinute = start + std::chrono::minutes(1);
-    decodeRecording(*source, dispatcher, start, [&](const RecordingProgress& progress) {
-        while (progress.time >= nextMinute) {
-            handoff.housekeeping(nextMinute);
-            nextMinute += std::chrono::minutes(1);
-        }
-        if (progress.frames / kBlockFrames % kEventBuffers == 0) {
-            QCoreApplication::processEvents();
-        }
-        return true;
-    });
+    const int threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    decodeRecording(
+        *source, dispatcher, start,
+        [&](const RecordingProgress& progress) {
+            while (progress.time >= nextMinute) {
+                handoff.housekeeping(nextMinute);
+                nextMinute += std::chrono::minutes(1);
+            }
+            if (progress.frames / kBlockFrames % kEventBuffers == 0) {
+                QCoreApplication::processEvents();
+            }
+            return true;
+        },
+        threads);
     // The tick that would come next writes what the last receptions changed.
     handoff.housekeeping(nextMinute);
     std::fflush(stdout);
