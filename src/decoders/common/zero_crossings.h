@@ -27,7 +27,7 @@ struct CrossingState {
     double falling = 0.0;  ///< samples since the last falling crossing
 };
 
-/// Runs the search over `count` samples. For every crossing that gives a
+/// Runs the search over `count` samples (at most 65536). For every crossing that gives a
 /// period, in order: `period[k]` = the period in samples, positive for a
 /// rising and negated for a falling crossing, and `at[k]` = the sample's
 /// index. Returns the number of periods written; both outputs need room for

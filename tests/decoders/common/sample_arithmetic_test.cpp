@@ -1,0 +1,167 @@
+// The per-sample loops compute their values in cheaper ways than they are
+// written down: the dither's offset, the zero-crossing search without
+// branches, the POCSAG peak decay from a table. Each must give the very same
+// numbers as the plain form, or a borderline decision could flip.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <iterator>
+#include <random>
+#include <vector>
+
+#include "decoders/common/dither.h"
+#include "decoders/common/zero_crossings.h"
+#include "decoders/pocsag/pocsag_decoder.h"
+#include "decoders/pocsag/pocsag_peak_decay.h"
+#include "support/collecting_sink.h"
+#include "support/pocsag_encoder.h"
+
+namespace tolvana {
+namespace {
+
+// Bits, not values: +0 and -0 or two NaNs must not pass for one another.
+std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+
+TEST(DitherOffsets, AreUniformMinusOneHalfBitForBit) {
+    for (const std::uint64_t seed : {0ull, 1ull, 42ull, 0xFFFFFFFFFFFFFFFFull}) {
+        Dither plain(seed);
+        Dither offsets(seed);
+        Dither filled(seed);
+        std::vector<double> block(4096);
+        for (int round = 0; round < 50; ++round) {
+            filled.fillOffsets(block.data(), block.size());
+            for (const double f : block) {
+                const double expected = plain.uniform() - 0.5;
+                ASSERT_EQ(bits(offsets.offset()), bits(expected)) << "seed " << seed;
+                ASSERT_EQ(bits(f), bits(expected)) << "seed " << seed;
+            }
+        }
+        // A copy carries on exactly as the original.
+        Dither copy = plain;
+        EXPECT_EQ(bits(copy.offset()), bits(plain.offset()));
+    }
+}
+
+// The crossing search as the decoders used to write it, one branch per case.
+std::size_t referenceCrossings(const std::vector<double>& x, CrossingState& s, std::vector<double>& period,
+                               std::vector<std::size_t>& at) {
+    std::size_t found = 0;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const double v = x[n];
+        if (s.previous < 0.0) {
+            if (v >= 0.0) {
+                const double d = std::max(v - s.previous, 1.0);
+                const double t = -s.previous / d;
+                const double p = s.rising - 1.0 + t;
+                if (p > 0.0) {
+                    period[found] = p;
+                    at[found++] = n;
+                }
+                s.rising = 1.0 - t;
+            }
+        } else if (v < 0.0) {
+            const double d = std::max(s.previous - v, 1.0);
+            const double t = s.previous / d;
+            const double p = s.falling - 1.0 + t;
+            if (p > 0.0) {
+                period[found] = -p;
+                at[found++] = n;
+            }
+            s.falling = 1.0 - t;
+        }
+        s.previous = v;
+        s.rising += 1.0;
+        s.falling += 1.0;
+    }
+    return found;
+}
+
+// Noise, tones, steps of less than one, exact zeros and silence, in blocks
+// of odd sizes so that the state crosses block boundaries anywhere; the
+// first block starts from the zero state, where periods are not yet valid.
+TEST(ZeroCrossings, MatchTheBranchingSearchExactly) {
+    std::mt19937_64 rng(9);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::uniform_real_distribution<double> dither(-0.5, 0.5);
+    std::vector<double> signal;
+    for (int n = 0; n < 20000; ++n) {
+        const double tone = 3000.0 * std::sin(2.0 * 3.14159265358979 * 1750.0 * n / 22050.0);
+        switch ((n / 2500) % 4) {
+        case 0: signal.push_back(3000.0 * noise(rng)); break;
+        case 1: signal.push_back(tone + 30.0 * noise(rng)); break;
+        case 2: signal.push_back(dither(rng)); break;                                  // silence with dither
+        default: signal.push_back(static_cast<double>(static_cast<int>(noise(rng)))); // exact zeros among them
+        }
+    }
+    CrossingState fast;
+    CrossingState plain;
+    const std::size_t sizes[] = {1, 7, 1024, 333, 1024, 5000, 1, 2};
+    std::size_t at = 0;
+    for (std::size_t round = 0; at < signal.size(); ++round) {
+        const std::size_t n = std::min(sizes[round % std::size(sizes)], signal.size() - at);
+        const std::vector<double> block(signal.begin() + static_cast<std::ptrdiff_t>(at),
+                                        signal.begin() + static_cast<std::ptrdiff_t>(at + n));
+        std::vector<double> periodFast(n + 1);
+        std::vector<std::uint16_t> atFast(n + 1);
+        std::vector<double> periodPlain(n + 1);
+        std::vector<std::size_t> atPlain(n + 1);
+        const std::size_t foundFast = findCrossings(block.data(), n, fast, periodFast.data(), atFast.data());
+        const std::size_t foundPlain = referenceCrossings(block, plain, periodPlain, atPlain);
+        ASSERT_EQ(foundFast, foundPlain) << "at sample " << at;
+        for (std::size_t k = 0; k < foundPlain; ++k) {
+            ASSERT_EQ(bits(periodFast[k]), bits(periodPlain[k])) << "at sample " << at << ", crossing " << k;
+            ASSERT_EQ(atFast[k], atPlain[k]);
+        }
+        ASSERT_EQ(bits(fast.previous), bits(plain.previous));
+        ASSERT_EQ(bits(fast.rising), bits(plain.rising));
+        ASSERT_EQ(bits(fast.falling), bits(plain.falling));
+        at += n;
+    }
+    EXPECT_EQ(at, signal.size());
+}
+
+// Every entry of the table, against two roundings of the double product.
+TEST(PocsagPeakDecay, TableMatchesTheDoubleRoundingEverywhere) {
+    for (std::int32_t p = -pocsag::kPeakDecayLimit; p <= pocsag::kPeakDecayLimit; ++p) {
+        const double once = std::nearbyint(static_cast<double>(p) * 0.999);
+        const double twice = std::nearbyint(once * 0.999);
+        ASSERT_EQ(pocsag::decayPeakOnce(p), static_cast<std::int32_t>(once)) << p;
+        ASSERT_EQ(pocsag::kPeakDecay.decayed(p), static_cast<std::int32_t>(twice)) << p;
+    }
+    // The fixed points: a peak of 500 or less stays where it is.
+    EXPECT_EQ(pocsag::kPeakDecay.decayed(500), 500);
+    EXPECT_EQ(pocsag::kPeakDecay.decayed(-500), -500);
+    EXPECT_EQ(pocsag::kPeakDecay.decayed(501), 500);
+}
+
+// Samples beyond 16 bits (a caller with its own scaling) take the slicer's
+// double path, and the decoder moves between the two paths as the peaks
+// come back into range: the page still decodes, before and after.
+TEST(PocsagSlicer, LevelsBeyondSixteenBitsDecodeToo) {
+    const test::PocsagCall call{1234567, 3, test::PocsagCall::Kind::Alphanumeric, "Probealarm"};
+    test::Signal s = test::silence(0.3);
+    s.append(test::pocsagTransmission({call}, test::PocsagAir{1200.0, 8000.0, false, 0.0, 0.0}));
+    s.append(test::silence(0.5));
+    s.append(test::pocsagTransmission({call}, test::PocsagAir{1200.0, 90000.0, false, 0.0, 0.0}));
+    s.append(test::silence(0.5));
+    s.append(test::pocsagTransmission({call}, test::PocsagAir{1200.0, 8000.0, true, 0.0, 0.0}));
+    s.append(test::silence(1.0));
+
+    test::CollectingSink sink;
+    PocsagDecoder decoder(ChannelSide::Left, &sink, 3);
+    for (std::size_t at = 0; at + kBlockFrames <= s.samples.size(); at += kBlockFrames) {
+        std::copy_n(s.samples.begin() + static_cast<std::ptrdiff_t>(at), kBlockFrames, decoder.block().begin());
+        decoder.run(TimePoint{});
+    }
+    const auto pages = sink.only<test::PocsagEvent>();
+    ASSERT_EQ(pages.size(), 3u);
+    for (const auto& page : pages) {
+        EXPECT_EQ(page.page.ric, 1234567u);
+        EXPECT_EQ(page.page.text, "Probealarm");
+    }
+}
+
+} // namespace
+} // namespace tolvana
