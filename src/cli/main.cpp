@@ -99,7 +99,12 @@ int main(int argc, char* argv[]) {
                                       QStringLiteral("Local time of the recording's first sample, \"yyyy-MM-dd HH:mm:ss\" (default: now)."),
                                       QStringLiteral("TIME"));
     const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("Print one JSON object per reception."));
-    parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt, startOpt, jsonOpt});
+    const QCommandLineOption threadsOpt(QStringLiteral("threads"),
+                                        QStringLiteral("Decode the two channels on 1 or 2 threads "
+                                                       "(default: 2 where the machine has two cores)."),
+                                        QStringLiteral("N"));
+    parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt, startOpt, jsonOpt,
+                       threadsOpt});
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -122,6 +127,16 @@ int main(int argc, char* argv[]) {
         const bool off = (side == 1 && parser.isSet(leftOpt)) || (side == 0 && parser.isSet(rightOpt));
         if (off) {
             switches.fms[side] = switches.zvei[side] = switches.pocsag[side] = false;
+        }
+    }
+
+    int threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    if (parser.isSet(threadsOpt)) {
+        bool ok = false;
+        threads = parser.value(threadsOpt).toInt(&ok);
+        if (!ok || threads < 1 || threads > 2) {
+            fail(QStringLiteral("--threads takes 1 or 2"));
+            return kExitUsage;
         }
     }
 
@@ -201,7 +216,6 @@ int main(int argc, char* argv[]) {
     // where the machine has them; the hand-off, the timer and the events
     // stay on this thread, between the buffers, in the same order.
     TimePoint nextMinute = start + std::chrono::minutes(1);
-    const int threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
     decodeRecording(
         *source, dispatcher, start,
         [&](const RecordingProgress& progress) {
