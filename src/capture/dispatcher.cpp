@@ -72,31 +72,46 @@ void Dispatcher::SideSink::pocsagPage(ChannelSide side, const PocsagPage& page, 
 
 namespace {
 
-// Writes one channel into the blocks of its chains that are on: converted
-// once, copied to the others. A switched-off chain's block keeps its old
-// contents.
-void fillBlocks(const std::int16_t* samples, std::size_t stride, ChannelBlock* const* targets,
-                std::size_t count) {
-    if (count == 0) {
-        return;
-    }
-    ChannelBlock& first = *targets[0];
-    for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        first[n] = samples[n * stride];
-    }
-    for (std::size_t t = 1; t < count; ++t) {
-        *targets[t] = first;
+// Writes one channel into the blocks of its chains that are on, in one pass.
+// A switched-off chain's block keeps its old contents.
+template <std::size_t kStride>
+void fillBlocks(const std::int16_t* samples, ChannelBlock* const* targets, std::size_t count) {
+    switch (count) {
+    case 1:
+        for (std::size_t n = 0; n < kBlockFrames; ++n) {
+            (*targets[0])[n] = samples[n * kStride];
+        }
+        break;
+    case 2:
+        for (std::size_t n = 0; n < kBlockFrames; ++n) {
+            const double v = samples[n * kStride];
+            (*targets[0])[n] = v;
+            (*targets[1])[n] = v;
+        }
+        break;
+    case 3:
+        for (std::size_t n = 0; n < kBlockFrames; ++n) {
+            const double v = samples[n * kStride];
+            (*targets[0])[n] = v;
+            (*targets[1])[n] = v;
+            (*targets[2])[n] = v;
+        }
+        break;
+    default:
+        break;
     }
 }
 
-ChannelLevel level(const std::int16_t* samples, std::size_t stride) {
+template <std::size_t kStride>
+ChannelLevel level(const std::int16_t* samples) {
     // |-32768| is 32768: taken in int, and limited like any other.
     std::int32_t sum = 0; // at most 1024 * 32768 = 2^25
-    int peak = 0;
+    std::int32_t peak = 0;
     for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        const int a = std::abs(static_cast<int>(samples[n * stride]));
+        const std::int32_t v = samples[n * kStride];
+        const std::int32_t a = v < 0 ? -v : v;
         sum += a;
-        peak = std::max(peak, a);
+        peak = peak < a ? a : peak;
     }
     return {roundedMean(sum), limitedPeak(peak)};
 }
@@ -132,8 +147,22 @@ ChannelLevel Dispatcher::dispatchSide(ChannelSide side, const std::int16_t* samp
     if (m_switches.pocsag[i]) {
         targets[count++] = &m_pocsag[i].block();
     }
-    fillBlocks(samples, stride, targets, count);
-    const ChannelLevel meters = level(samples, stride);
+    // Interleaved buffers and split blocks are the shapes that come.
+    ChannelLevel meters;
+    if (stride == 2) {
+        fillBlocks<2>(samples, targets, count);
+        meters = level<2>(samples);
+    } else if (stride == 1) {
+        fillBlocks<1>(samples, targets, count);
+        meters = level<1>(samples);
+    } else {
+        std::array<std::int16_t, kBlockFrames> split;
+        for (std::size_t n = 0; n < kBlockFrames; ++n) {
+            split[n] = samples[n * stride];
+        }
+        fillBlocks<1>(split.data(), targets, count);
+        meters = level<1>(split.data());
+    }
 
     // Back to the sink afterwards, even when a reception could not be kept.
     struct Divert {
@@ -155,13 +184,31 @@ void Dispatcher::runChains(ChannelSide side, TimePoint now) {
     if (!pocsag.busy()) {
         // After a five-tone sequence the FMS chain sits out one buffer, since
         // the tail of the sequence is no FMS signal; the mark lives one buffer.
-        if (m_switches.fms[i] && zvei.sequenceDone() <= 0) {
-            fms.run(now);
-        }
-        zvei.clearSequenceDone();
-        // A digital alarm's follow-up telegrams must not be read as tones.
-        if (m_switches.zvei[i] && !fms.followUpPending()) {
-            zvei.run(now);
+        const bool runFms = m_switches.fms[i] && zvei.sequenceDone() <= 0;
+        if (runFms && m_switches.zvei[i]) {
+            // Both chains read the same samples through the same kind of
+            // front end (offset, dither, crossings): one pass does both.
+            // The five-tone half is done on a copy of its state and kept
+            // only if the chain runs, which the FMS chain decides just below.
+            CrossingList fmsCrossings;
+            CrossingList zveiCrossings;
+            CrossingFront zveiFront = zvei.front();
+            runFronts(fms.block(), fms.front(), fmsCrossings, zveiFront, zveiCrossings);
+            fms.run(fmsCrossings, now);
+            zvei.clearSequenceDone();
+            // A digital alarm's follow-up telegrams must not be read as tones.
+            if (!fms.followUpPending()) {
+                zvei.front() = zveiFront;
+                zvei.run(zveiCrossings, now);
+            }
+        } else {
+            if (runFms) {
+                fms.run(now);
+            }
+            zvei.clearSequenceDone();
+            if (m_switches.zvei[i] && !fms.followUpPending()) {
+                zvei.run(now);
+            }
         }
     }
     // A sequence assembled in this very buffer keeps the pager chain away

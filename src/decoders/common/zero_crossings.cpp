@@ -10,17 +10,33 @@
 
 namespace tolvana {
 
-// Both versions compute, per sample and bit for bit:
+// Every version computes, per sample and bit for bit:
 //   rise = previous < 0 and x >= 0;  fall = not (previous < 0) and x < 0
 //   d = max(|x - previous|, 1);  t = |previous| / d
 // For a rising crossing |x - previous| and |previous| are x - previous and
 // -previous, for a falling one previous - x and previous: the same numbers,
 // so one formula serves both directions.
 
+void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out) noexcept {
+    // Offset and dither first: this pass is one chain of a multiply and an
+    // add per sample, which runs best undisturbed beside the dither's chain.
+    ChannelBlock clean;
+    double mean = front.mean;
+    Dither dither = front.dither;
+    for (std::size_t n = 0; n < block.size(); ++n) {
+        mean = mean * front.keep + block[n] * front.weight;
+        clean[n] = (block[n] - mean) + dither.offset();
+    }
+    front.mean = mean;
+    front.dither = dither;
+    out.count = findCrossings(clean.data(), clean.size(), front.crossings, out.period.data(), out.at.data());
+}
+
 #ifdef TOLVANA_CROSSINGS_SSE2
 
 // The selections use SSE2 masks (compare, and, andnot, or): the compiler
-// turns the same selections written as ?: into branches.
+// turns the same selections written as ?: into branches. Only the low lane
+// is used here; runFronts uses both.
 std::size_t findCrossings(const double* samples, std::size_t count, CrossingState& state,
                           double* period, std::uint16_t* at) noexcept {
     const __m128d zero = _mm_setzero_pd();
@@ -56,6 +72,62 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
     return found;
 }
 
+void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+               CrossingList& outB) noexcept {
+    // Lane 0 is `a`, lane 1 is `b`; every operation acts on each lane alone.
+    const auto pair = [](double low, double high) { return _mm_set_pd(high, low); };
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d sign = _mm_set1_pd(-0.0);
+    const __m128d keep = pair(a.keep, b.keep);
+    const __m128d weight = pair(a.weight, b.weight);
+    __m128d mean = pair(a.mean, b.mean);
+    __m128d previous = pair(a.crossings.previous, b.crossings.previous);
+    __m128d rising = pair(a.crossings.rising, b.crossings.rising);
+    __m128d falling = pair(a.crossings.falling, b.crossings.falling);
+    Dither ditherA = a.dither;
+    Dither ditherB = b.dither;
+    std::size_t foundA = 0;
+    std::size_t foundB = 0;
+    for (std::size_t n = 0; n < block.size(); ++n) {
+        const __m128d sample = _mm_set1_pd(block[n]);
+        mean = _mm_add_pd(_mm_mul_pd(mean, keep), _mm_mul_pd(sample, weight));
+        const double offsetA = ditherA.offset();
+        const double offsetB = ditherB.offset();
+        const __m128d x = _mm_add_pd(_mm_sub_pd(sample, mean), pair(offsetA, offsetB));
+
+        const __m128d up = _mm_cmplt_pd(previous, zero);
+        const __m128d rise = _mm_and_pd(up, _mm_cmpge_pd(x, zero));
+        const __m128d fall = _mm_andnot_pd(up, _mm_cmplt_pd(x, zero));
+        const __m128d d = _mm_max_pd(one, _mm_andnot_pd(sign, _mm_sub_pd(x, previous)));
+        const __m128d t = _mm_div_pd(_mm_andnot_pd(sign, previous), d);
+        const __m128d counter = _mm_or_pd(_mm_and_pd(rise, rising), _mm_andnot_pd(rise, falling));
+        const __m128d p = _mm_add_pd(_mm_sub_pd(counter, one), t);
+        const __m128d signedPeriod = _mm_xor_pd(p, _mm_andnot_pd(rise, sign));
+        _mm_storel_pd(outA.period.data() + foundA, signedPeriod);
+        _mm_storeh_pd(outB.period.data() + foundB, signedPeriod);
+        outA.at[foundA] = static_cast<std::uint16_t>(n);
+        outB.at[foundB] = static_cast<std::uint16_t>(n);
+        const int valid = _mm_movemask_pd(_mm_and_pd(_mm_or_pd(rise, fall), _mm_cmpgt_pd(p, zero)));
+        foundA += static_cast<std::size_t>(valid & 1);
+        foundB += static_cast<std::size_t>(valid >> 1);
+        const __m128d restart = _mm_sub_pd(one, t);
+        rising = _mm_add_pd(_mm_or_pd(_mm_and_pd(rise, restart), _mm_andnot_pd(rise, rising)), one);
+        falling = _mm_add_pd(_mm_or_pd(_mm_and_pd(fall, restart), _mm_andnot_pd(fall, falling)), one);
+        previous = x;
+    }
+    const auto low = [](__m128d v) { return _mm_cvtsd_f64(v); };
+    const auto high = [](__m128d v) { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); };
+    a.mean = low(mean);
+    b.mean = high(mean);
+    a.dither = ditherA;
+    b.dither = ditherB;
+    a.crossings = {low(previous), low(rising), low(falling)};
+    b.crossings = {high(previous), high(rising), high(falling)};
+    outA.count = foundA;
+    outB.count = foundB;
+}
+
 #else
 
 std::size_t findCrossings(const double* samples, std::size_t count, CrossingState& state,
@@ -83,6 +155,12 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
     state.rising = rising;
     state.falling = falling;
     return found;
+}
+
+void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+               CrossingList& outB) noexcept {
+    runFront(block, a, outA);
+    runFront(block, b, outB);
 }
 
 #endif

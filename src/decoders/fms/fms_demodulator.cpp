@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "decoders/common/zero_crossings.h"
-
 namespace tolvana {
 
 namespace {
@@ -66,37 +64,21 @@ inline void FmsDemodulator::push(double estimate) noexcept {
 }
 
 void FmsDemodulator::process(const ChannelBlock& block) noexcept {
+    // The block itself stays as the dispatcher wrote it.
+    CrossingList crossings;
+    runFront(block, m_front, crossings);
+    process(crossings);
+}
+
+void FmsDemodulator::process(const CrossingList& crossings) noexcept {
     // The call-tone flags belong to this block alone.
     m_toneISeen = false;
     m_toneIISeen = false;
 
-    // First pass: a slow running mean removes the sound card's offset, and
-    // the dither keeps a silent input from sitting exactly on zero. Kept
-    // apart from the crossing search so that this serial chain (a multiply
-    // and an add per sample) runs undisturbed beside the dither's own chain.
-    // The block itself stays as the dispatcher wrote it.
-    ChannelBlock clean;
-    double mean = m_mean;
-    Dither dither = m_dither;
-    for (std::size_t n = 0; n < block.size(); ++n) {
-        mean = mean * 0.999 + block[n] * 0.001;
-        clean[n] = (block[n] - mean) + dither.offset();
-    }
-    m_mean = mean;
-    m_dither = dither;
-
-    // Second pass: the crossings (see zero_crossings.h), third: one
-    // estimate per period, 22050 / period with the period's sign (IEEE
+    // One estimate per period: 22050 / period with the period's sign (IEEE
     // division is symmetric in the sign: 22050 / -p is exactly -(22050 / p)).
-    std::array<double, kBlockFrames + 1> periods;
-    std::array<std::uint16_t, kBlockFrames + 1> at;
-    CrossingState crossings{m_previous, m_risingCount, m_fallingCount};
-    const std::size_t found = findCrossings(clean.data(), clean.size(), crossings, periods.data(), at.data());
-    m_previous = crossings.previous;
-    m_risingCount = crossings.rising;
-    m_fallingCount = crossings.falling;
-    for (std::size_t k = 0; k < found; ++k) {
-        push(kRate / periods[k]);
+    for (std::size_t k = 0; k < crossings.count; ++k) {
+        push(kRate / crossings.period[k]);
     }
     // The writer lapped the reader: what it overwrote is lost, and the reader
     // goes on with the oldest estimate still held.

@@ -43,7 +43,7 @@ constexpr int kPreambleBitsNeeded = 50;
 // that remain, max(min(a, b), min(c, d)) and min(max(a, b), max(c, d)).
 // The result is one of the five values, so it is the same number as any
 // other correct median gives.
-double median5(double a, double b, double c, double d, double e) noexcept {
+inline double median5(double a, double b, double c, double d, double e) noexcept {
     const double low = std::max(std::min(a, b), std::min(c, d));
     const double high = std::min(std::max(a, b), std::max(c, d));
     return std::max(std::min(low, high), std::min(std::max(low, high), e));
@@ -53,7 +53,7 @@ double median5(double a, double b, double c, double d, double e) noexcept {
 // 1.5 * 2^52 leaves no fraction bits, so the addition itself rounds (in the
 // default rounding mode, which nothing in tolvana changes). Exactly
 // std::nearbyint there, without the library call.
-double roundHalfEven(double x) noexcept {
+inline double roundHalfEven(double x) noexcept {
     constexpr double kShift = 0x1.8p52;
     return (x + kShift) - kShift;
 }

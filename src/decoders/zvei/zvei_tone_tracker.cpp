@@ -3,46 +3,31 @@
 #include <algorithm>
 #include <cmath>
 
-#include "decoders/common/zero_crossings.h"
-
 namespace tolvana {
 
 namespace {
 
-constexpr double kDcWeight = 0.01;
 // Mean change over mean above which the readings are no steady tone.
 constexpr double kMaxRelativeDeviation = 0.05;
 
 } // namespace
 
 void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noexcept {
+    // DC removal (the average already includes the sample), then the dither,
+    // which gives silence random crossings that the steadiness filter
+    // rejects, instead of a frozen last estimate; then the zero crossings.
+    CrossingList crossings;
+    runFront(block, m_front, crossings);
+    process(crossings, ring);
+}
+
+void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring) noexcept {
     constexpr double kRate = kSampleRate;
     constexpr double kInverseHistory = 1.0 / static_cast<double>(kHistory);
+    const std::size_t found = crossings.count;
+    const auto& period = crossings.period;
+    const auto& at = crossings.at;
 
-    // First pass: DC removal and dither.
-    ChannelBlock clean;
-    double dcAverage = m_dcAverage;
-    Dither dither = m_dither;
-    for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        const double raw = block[n];
-        // DC removal: the average already includes this sample.
-        dcAverage = dcAverage * (1.0 - kDcWeight) + raw * kDcWeight;
-        // The dither gives silence random crossings, which the steadiness
-        // filter then rejects, instead of a frozen last estimate.
-        clean[n] = (raw - dcAverage) + dither.offset();
-    }
-    m_dcAverage = dcAverage;
-    m_dither = dither;
-
-    // The zero crossings (see zero_crossings.h): the sample position and
-    // period of each, then the frequencies in a tight loop of their own.
-    std::array<double, kBlockFrames + 1> period;
-    std::array<std::uint16_t, kBlockFrames + 1> at;
-    CrossingState crossings{m_previousSample, m_risingCount, m_fallingCount};
-    const std::size_t found = findCrossings(clean.data(), clean.size(), crossings, period.data(), at.data());
-    m_previousSample = crossings.previous;
-    m_risingCount = crossings.rising;
-    m_fallingCount = crossings.falling;
     // frequencies[k] is the reading after k crossings of this block, the
     // same whichever direction measured it.
     std::array<double, kBlockFrames + 2> frequencies;
@@ -58,7 +43,7 @@ void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noe
         crossed[at[k]] = 1;
     }
 
-    // Second pass: the frequency held between crossings, its running mean
+    // Per sample: the frequency held between crossings, its running mean
     // and mean change over the last 100 samples, and one ring entry every
     // 200 samples. The state lives in locals so that the ring's stores
     // cannot force it back to memory on every sample.
