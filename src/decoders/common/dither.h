@@ -45,6 +45,11 @@ public:
         m_state = s;
     }
 
+    /// The generator's state, for vector code that steps several dithers
+    /// side by side with the same xorshift and gives them back afterwards.
+    std::uint64_t state() const noexcept { return m_state; }
+    void setState(std::uint64_t state) noexcept { m_state = state; }
+
 private:
     static constexpr std::int64_t kHalf = std::int64_t{1} << 52;
 

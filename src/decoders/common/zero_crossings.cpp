@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
 #define TOLVANA_CROSSINGS_SSE2 1
 #endif
@@ -85,16 +85,31 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
     __m128d previous = pair(a.crossings.previous, b.crossings.previous);
     __m128d rising = pair(a.crossings.rising, b.crossings.rising);
     __m128d falling = pair(a.crossings.falling, b.crossings.falling);
-    Dither ditherA = a.dither;
-    Dither ditherB = b.dither;
+    // Both dithers step side by side: the same xorshift in two 64-bit lanes.
+    // The offset (k - 2^52) / 2^53 of the top 53 bits k is built without an
+    // integer conversion, which SSE2 lacks for 64 bits: with h = k / 2 and
+    // b = k mod 2, the double with exponent 0 and mantissa h is 1 + h / 2^52,
+    // and (1 + h / 2^52 - 1.5) + b / 2^53 is the offset. Both steps are exact
+    // (the results fit in 53 bits), so the values are Dither::offset()'s.
+    __m128i state = _mm_set_epi64x(static_cast<std::int64_t>(b.dither.state()),
+                                   static_cast<std::int64_t>(a.dither.state()));
+    const __m128i exponentOfOne = _mm_set1_epi64x(0x3FF0000000000000);
+    const __m128i lowBit = _mm_set1_epi64x(1);
+    const __m128i halfUlp = _mm_set1_epi64x(0x3CA0000000000000); // 2^-53
+    const __m128d oneAndHalf = _mm_set1_pd(1.5);
     std::size_t foundA = 0;
     std::size_t foundB = 0;
     for (std::size_t n = 0; n < block.size(); ++n) {
         const __m128d sample = _mm_set1_pd(block[n]);
         mean = _mm_add_pd(_mm_mul_pd(mean, keep), _mm_mul_pd(sample, weight));
-        const double offsetA = ditherA.offset();
-        const double offsetB = ditherB.offset();
-        const __m128d x = _mm_add_pd(_mm_sub_pd(sample, mean), pair(offsetA, offsetB));
+        state = _mm_xor_si128(state, _mm_slli_epi64(state, 13));
+        state = _mm_xor_si128(state, _mm_srli_epi64(state, 7));
+        state = _mm_xor_si128(state, _mm_slli_epi64(state, 17));
+        const __m128d mantissa =
+            _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_srli_epi64(state, 12), exponentOfOne)), oneAndHalf);
+        const __m128i odd = _mm_sub_epi64(_mm_setzero_si128(), _mm_and_si128(_mm_srli_epi64(state, 11), lowBit));
+        const __m128d offset = _mm_add_pd(mantissa, _mm_castsi128_pd(_mm_and_si128(odd, halfUlp)));
+        const __m128d x = _mm_add_pd(_mm_sub_pd(sample, mean), offset);
 
         const __m128d up = _mm_cmplt_pd(previous, zero);
         const __m128d rise = _mm_and_pd(up, _mm_cmpge_pd(x, zero));
@@ -120,8 +135,8 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
     const auto high = [](__m128d v) { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); };
     a.mean = low(mean);
     b.mean = high(mean);
-    a.dither = ditherA;
-    b.dither = ditherB;
+    a.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(state)));
+    b.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(state, state))));
     a.crossings = {low(previous), low(rising), low(falling)};
     b.crossings = {high(previous), high(rising), high(falling)};
     outA.count = foundA;

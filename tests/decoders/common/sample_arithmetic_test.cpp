@@ -9,6 +9,7 @@
 #include <cmath>
 #include <iterator>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "decoders/common/dither.h"
@@ -120,6 +121,46 @@ TEST(ZeroCrossings, MatchTheBranchingSearchExactly) {
         at += n;
     }
     EXPECT_EQ(at, signal.size());
+}
+
+// The FMS and the five-tone front ends in one two-lane pass: each lane must
+// be its own front end run alone, through start-up, tones, noise and a DC
+// offset, block after block.
+TEST(ZeroCrossings, TwoFrontsAtOnceAreEachFrontAlone) {
+    std::mt19937_64 rng(4);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    CrossingFront pairedA(0.999, 0.001, 11);
+    CrossingFront pairedB(1.0 - 0.01, 0.01, 12);
+    CrossingFront aloneA = pairedA;
+    CrossingFront aloneB = pairedB;
+    ChannelBlock block;
+    for (int b = 0; b < 40; ++b) {
+        for (std::size_t n = 0; n < block.size(); ++n) {
+            const double t = static_cast<double>(b * 1024 + static_cast<int>(n)) / 22050.0;
+            const double tone = b % 3 == 0 ? 0.0 : 8000.0 * std::sin(2.0 * 3.14159265358979 * (1000.0 + 100.0 * b) * t);
+            block[n] = std::round(tone + 500.0 + (b % 5 == 4 ? 0.0 : 2000.0) * noise(rng));
+        }
+        CrossingList listA;
+        CrossingList listB;
+        CrossingList aloneListA;
+        CrossingList aloneListB;
+        runFronts(block, pairedA, listA, pairedB, listB);
+        runFront(block, aloneA, aloneListA);
+        runFront(block, aloneB, aloneListB);
+        for (const auto& [paired, alone, front, aloneFront] :
+             {std::tuple{&listA, &aloneListA, &pairedA, &aloneA}, std::tuple{&listB, &aloneListB, &pairedB, &aloneB}}) {
+            ASSERT_EQ(paired->count, alone->count) << "block " << b;
+            for (std::size_t k = 0; k < alone->count; ++k) {
+                ASSERT_EQ(bits(paired->period[k]), bits(alone->period[k])) << "block " << b << ", crossing " << k;
+                ASSERT_EQ(paired->at[k], alone->at[k]);
+            }
+            ASSERT_EQ(bits(front->mean), bits(aloneFront->mean));
+            ASSERT_EQ(front->dither.state(), aloneFront->dither.state());
+            ASSERT_EQ(bits(front->crossings.rising), bits(aloneFront->crossings.rising));
+            ASSERT_EQ(bits(front->crossings.falling), bits(aloneFront->crossings.falling));
+            ASSERT_EQ(bits(front->crossings.previous), bits(aloneFront->crossings.previous));
+        }
+    }
 }
 
 // Every entry of the table, against two roundings of the double product.
