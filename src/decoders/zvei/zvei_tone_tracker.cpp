@@ -46,29 +46,42 @@ void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring)
     // Per sample: the frequency held between crossings, its running mean
     // and mean change over the last 100 samples, and one ring entry every
     // 200 samples. The state lives in locals so that the ring's stores
-    // cannot force it back to memory on every sample.
+    // cannot force it back to memory on every sample, and the samples go in
+    // stretches up to the next history wrap or ring entry, so that the
+    // inner loop tests nothing else.
     double historySum = m_historySum;
     double deviationSum = m_deviationSum;
     double previousFrequency = m_previousFrequency;
     std::size_t historyIndex = m_historyIndex;
-    int decimationCount = m_decimationCount;
+    std::size_t decimationCount = static_cast<std::size_t>(m_decimationCount);
     std::size_t next = 0;
-    for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        next += crossed[n];
-        const double f = frequencies[next];
-        const std::size_t i = historyIndex;
-        historySum += f - m_history[i];
-        m_history[i] = f;
-        const double change = std::abs(f - previousFrequency);
-        deviationSum += change - m_deviationHistory[i];
-        m_deviationHistory[i] = change;
-        previousFrequency = f;
-        if (++historyIndex == kHistory) {
+    std::size_t n = 0;
+    // Takes the next `count` samples into the histories; they end at a
+    // history wrap at the latest.
+    const auto take = [&](std::size_t count) {
+        double* const history = m_history.data() + historyIndex;
+        double* const deviations = m_deviationHistory.data() + historyIndex;
+        for (std::size_t k = 0; k < count; ++k) {
+            next += crossed[n + k];
+            const double f = frequencies[next];
+            historySum += f - history[k];
+            history[k] = f;
+            const double change = std::abs(f - previousFrequency);
+            deviationSum += change - deviations[k];
+            deviations[k] = change;
+            previousFrequency = f;
+        }
+        n += count;
+        historyIndex += count;
+        if (historyIndex == kHistory) {
             historyIndex = 0;
             recomputeSums(historySum, deviationSum);
         }
-
+    };
+    while (n < kBlockFrames) {
         if (decimationCount == 0) {
+            // Every 200th sample leaves a ring entry, taken with it.
+            take(1);
             const double mean = historySum * kInverseHistory;
             const double deviation = deviationSum * kInverseHistory;
             // A mean of 0 means no crossing has been seen yet: the entry
@@ -79,8 +92,15 @@ void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring)
             }
             ring.entries[ring.write] = value;
             ring.write = (ring.write + 1) & ZveiToneRing::kMask;
+            decimationCount = 1;
+            continue;
         }
-        if (++decimationCount == kDecimation) {
+        // The samples up to the next entry, a history wrap or the block's end.
+        const std::size_t stretch = std::min({kBlockFrames - n, kHistory - historyIndex,
+                                              static_cast<std::size_t>(kDecimation) - decimationCount});
+        take(stretch);
+        decimationCount += stretch;
+        if (decimationCount == static_cast<std::size_t>(kDecimation)) {
             decimationCount = 0;
         }
     }
@@ -89,7 +109,7 @@ void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring)
     m_deviationSum = deviationSum;
     m_previousFrequency = previousFrequency;
     m_historyIndex = historyIndex;
-    m_decimationCount = decimationCount;
+    m_decimationCount = static_cast<int>(decimationCount);
 }
 
 void ZveiToneTracker::recomputeSums(double& historySum, double& deviationSum) const noexcept {
