@@ -206,16 +206,7 @@ void PocsagDemodulator::sliceWith(const ChannelBlock& block, Peaks& result) noex
         // above it, bits go missing and the codewords slip.
         peaks.update(x);
         const double y = 2.0 * x;
-        if (y > peaks.positiveValue() && !high) {
-            const double positive = peaks.positiveValue();
-            const double d = std::max(y - previousDoubled, 1.0);
-            const double t = (positive - previousDoubled) / d;
-            closeRun(edgeCounter - 1.0 + t - heldClosed, false);
-            high = true;
-            edgeCounter = 1.0 - t;
-            heldClosed = 0.0;
-        }
-        if (y < peaks.negativeValue() && high) {
+        const auto fall = [&] {
             const double negative = peaks.negativeValue();
             const double d = std::max(previousDoubled - y, 1.0);
             const double t = (previousDoubled - negative) / d;
@@ -223,6 +214,28 @@ void PocsagDemodulator::sliceWith(const ChannelBlock& block, Peaks& result) noex
             high = false;
             edgeCounter = 1.0 - t;
             heldClosed = 0.0;
+        };
+        // The level first, then the one threshold that can change it: the
+        // level holds for a run of samples, while a threshold is crossed and
+        // recrossed in clusters, so this order meets fewer surprises.
+        if (!high) {
+            if (y > peaks.positiveValue()) {
+                const double positive = peaks.positiveValue();
+                const double d = std::max(y - previousDoubled, 1.0);
+                const double t = (positive - previousDoubled) / d;
+                closeRun(edgeCounter - 1.0 + t - heldClosed, false);
+                high = true;
+                edgeCounter = 1.0 - t;
+                heldClosed = 0.0;
+                // Below the negative peak as well cannot happen (that peak is
+                // never above 0, the positive one never below), but it is
+                // the order of the two tests that counts.
+                if (y < peaks.negativeValue()) {
+                    fall();
+                }
+            }
+        } else if (y < peaks.negativeValue()) {
+            fall();
         }
         previousDoubled = y;
         edgeCounter += 1.0;
