@@ -1,6 +1,7 @@
 #include "decoders/common/zero_crossings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -17,18 +18,92 @@ namespace tolvana {
 // -previous, for a falling one previous - x and previous: the same numbers,
 // so one formula serves both directions.
 
-void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out) noexcept {
-    // Offset and dither first: this pass is one chain of a multiply and an
-    // add per sample, which runs best undisturbed beside the dither's chain.
-    ChannelBlock clean;
+namespace {
+
+// Below this the running mean's next value can be subnormal.
+constexpr double kTinyMean = 0x1.0p-1021;
+
+bool tiny(double mean) noexcept { return std::abs(mean) < kTinyMean; }
+
+// A block of exact (positive) zeros: what a squelched receiver or a muted
+// input delivers, often for minutes.
+bool silent(const ChannelBlock& block) noexcept {
+    std::uint64_t any = 0;
+    for (const double v : block) {
+        any |= std::bit_cast<std::uint64_t>(v);
+    }
+    return any == 0;
+}
+
+// round(m * k / 2^53), ties to even, for m, k below 2^53.
+std::uint64_t scaleRounded(std::uint64_t m, std::uint64_t k) noexcept {
+    // The 106-bit product from 32-bit halves, so that any compiler will do.
+    const std::uint64_t mLow = m & 0xFFFFFFFFu;
+    const std::uint64_t mHigh = m >> 32;
+    const std::uint64_t kLow = k & 0xFFFFFFFFu;
+    const std::uint64_t kHigh = k >> 32;
+    const std::uint64_t lowLow = mLow * kLow;
+    const std::uint64_t middle = mHigh * kLow + mLow * kHigh + (lowLow >> 32); // below 2^54
+    const std::uint64_t low = (middle << 32) | (lowLow & 0xFFFFFFFFu);
+    const std::uint64_t high = mHigh * kHigh + (middle >> 32);
+    // Split at bit 53: quotient and remainder.
+    const std::uint64_t quotient = (high << 11) | (low >> 53);
+    const std::uint64_t remainder = low & ((std::uint64_t{1} << 53) - 1);
+    const std::uint64_t half = std::uint64_t{1} << 52;
+    const bool up = remainder > half || (remainder == half && (quotient & 1) != 0);
+    return quotient + (up ? 1 : 0);
+}
+
+// Offset removal and dither over a silent block while the mean is tiny,
+// with the values the plain loop gives, bit for bit, but without subnormal
+// arithmetic, which the processor does in slow microcode: a tiny mean
+// decays towards a subnormal value that no longer changes (m * keep rounds
+// back to m) and would stay there for as long as the silence lasts.
+//
+// The mean is s * m * 2^-1074 with m below 2^53 (every double below 2^-1021
+// is a multiple of 2^-1074), keep is k * 2^-53, so mean * keep is exactly
+// s * m * k * 2^-1127, rounded to the grid 2^-1074 whether the result is
+// subnormal or in the lowest normal binade: s * round(m * k / 2^53) * 2^-1074,
+// whose bit pattern is the integer itself. Adding x * weight = +0 (the
+// weight is positive) leaves it, only a -0 becomes +0. Then (0 - mean) +
+// offset is the offset exactly whenever the offset is not zero: its half ulp
+// is at least 2^-107, far above the mean.
+void silentTinyFront(const ChannelBlock& block, CrossingFront& front, ChannelBlock& clean) noexcept {
+    const auto keep = static_cast<std::uint64_t>(front.keep * 0x1.0p53); // exact: keep in [0.5, 1)
+    const std::uint64_t sign = std::bit_cast<std::uint64_t>(front.mean) & 0x8000000000000000u;
+    std::uint64_t m = std::bit_cast<std::uint64_t>(front.mean) & 0x7FFFFFFFFFFFFFFFu;
     double mean = front.mean;
     Dither dither = front.dither;
     for (std::size_t n = 0; n < block.size(); ++n) {
-        mean = mean * front.keep + block[n] * front.weight;
-        clean[n] = (block[n] - mean) + dither.offset();
+        m = scaleRounded(m, keep);
+        mean = m == 0 ? 0.0 : std::bit_cast<double>(sign | m);
+        const double offset = dither.offset();
+        // An offset of exactly 0 comes once in 2^53 samples: then the plain way.
+        clean[n] = offset != 0.0 ? offset : (0.0 - mean) + offset;
     }
     front.mean = mean;
     front.dither = dither;
+}
+
+} // namespace
+
+void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out) noexcept {
+    ChannelBlock clean;
+    if (tiny(front.mean) && front.keep >= 0.5 && front.keep < 1.0 && front.weight > 0.0 && silent(block)) {
+        silentTinyFront(block, front, clean);
+    } else {
+        // Offset and dither first: this pass is one chain of a multiply and
+        // an add per sample, which runs best undisturbed beside the dither's
+        // chain.
+        double mean = front.mean;
+        Dither dither = front.dither;
+        for (std::size_t n = 0; n < block.size(); ++n) {
+            mean = mean * front.keep + block[n] * front.weight;
+            clean[n] = (block[n] - mean) + dither.offset();
+        }
+        front.mean = mean;
+        front.dither = dither;
+    }
     out.count = findCrossings(clean.data(), clean.size(), front.crossings, out.period.data(), out.at.data());
 }
 
@@ -74,6 +149,13 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
 
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
                CrossingList& outB) noexcept {
+    if ((tiny(a.mean) || tiny(b.mean)) && silent(block)) {
+        // Silence after a signal: the means have decayed to next to nothing
+        // (see silentTinyFront); each front on its own.
+        runFront(block, a, outA);
+        runFront(block, b, outB);
+        return;
+    }
     // Lane 0 is `a`, lane 1 is `b`; every operation acts on each lane alone.
     const auto pair = [](double low, double high) { return _mm_set_pd(high, low); };
     const __m128d zero = _mm_setzero_pd();

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "decoders/common/dither.h"
@@ -160,6 +161,67 @@ TEST(ZeroCrossings, TwoFrontsAtOnceAreEachFrontAlone) {
             ASSERT_EQ(bits(front->crossings.falling), bits(aloneFront->crossings.falling));
             ASSERT_EQ(bits(front->crossings.previous), bits(aloneFront->crossings.previous));
         }
+    }
+}
+
+// The front end as it is written down: the running mean, the dither, then
+// the branching crossing search.
+std::size_t referenceFront(const ChannelBlock& block, CrossingFront& front, std::vector<double>& period,
+                           std::vector<std::size_t>& at) {
+    std::vector<double> clean(block.size());
+    for (std::size_t n = 0; n < block.size(); ++n) {
+        front.mean = front.mean * front.keep + block[n] * front.weight;
+        clean[n] = (block[n] - front.mean) + front.dither.offset();
+    }
+    return referenceCrossings(clean, front.crossings, period, at);
+}
+
+// Digital silence after a signal (a squelched receiver): the running means
+// sink into subnormal numbers and stay there, and the front end then takes
+// them in integers. Positive and negative means, both weights, one front and
+// two at once, from a loud block into minutes of zeros: the same numbers as
+// the plain arithmetic, bit for bit.
+TEST(ZeroCrossings, SilenceAfterASignalMatchesThePlainArithmetic) {
+    ChannelBlock loud;
+    for (std::size_t n = 0; n < loud.size(); ++n) {
+        loud[n] = std::round(9000.0 * std::sin(static_cast<double>(n) * 0.31));
+    }
+    const ChannelBlock zeros{};
+    for (const double start : {1e-300, -1e-300, 3e-310, -7e-322, 0.0, 2.0}) {
+        SCOPED_TRACE(start);
+        CrossingFront fms(0.999, 0.001, 5);
+        CrossingFront zvei(1.0 - 0.01, 0.01, 6);
+        fms.mean = zvei.mean = start;
+        CrossingFront plainFms = fms;
+        CrossingFront plainZvei = zvei;
+        CrossingFront aloneZvei = zvei;
+        for (int b = 0; b < 300; ++b) {
+            const ChannelBlock& block = b == 0 && start == 2.0 ? loud : zeros;
+            CrossingList listFms;
+            CrossingList listZvei;
+            CrossingList listAlone;
+            runFronts(block, fms, listFms, zvei, listZvei);
+            runFront(block, aloneZvei, listAlone);
+            for (const auto& [fast, plain] : {std::pair{&fms, &plainFms}, std::pair{&zvei, &plainZvei}}) {
+                std::vector<double> period(block.size() + 1);
+                std::vector<std::size_t> at(block.size() + 1);
+                const std::size_t found = referenceFront(block, *plain, period, at);
+                const CrossingList& list = fast == &fms ? listFms : listZvei;
+                ASSERT_EQ(list.count, found) << "block " << b;
+                for (std::size_t k = 0; k < found; ++k) {
+                    ASSERT_EQ(bits(list.period[k]), bits(period[k])) << "block " << b << ", crossing " << k;
+                    ASSERT_EQ(list.at[k], at[k]);
+                }
+                ASSERT_EQ(bits(fast->mean), bits(plain->mean)) << "block " << b;
+                ASSERT_EQ(fast->dither.state(), plain->dither.state());
+                ASSERT_EQ(bits(fast->crossings.rising), bits(plain->crossings.rising));
+                ASSERT_EQ(bits(fast->crossings.falling), bits(plain->crossings.falling));
+            }
+            ASSERT_EQ(bits(aloneZvei.mean), bits(zvei.mean));
+            ASSERT_EQ(listAlone.count, listZvei.count);
+        }
+        // The decay really went below the normal numbers (or to zero).
+        EXPECT_LT(std::abs(zvei.mean), 0x1.0p-1021);
     }
 }
 
