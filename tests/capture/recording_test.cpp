@@ -162,7 +162,7 @@ TEST_P(TwoThreadTraffic, GivesWhatOneThreadGives) {
 INSTANTIATE_TEST_SUITE_P(Recording, TwoThreadTraffic,
                          ::testing::Values(TrafficCase{"Clean", std::numeric_limits<double>::infinity(),
                                                        DecoderSwitches::all()},
-                                           TrafficCase{"Noisy", 10.0, DecoderSwitches::all()},
+                                           TrafficCase{"Noisy", 20.0, DecoderSwitches::all()},
                                            TrafficCase{"LeftOnly", 20.0, leftOnly()},
                                            TrafficCase{"Mixed", 20.0, mixed()}),
                          [](const auto& param) { return std::string(param.param.name); });
