@@ -168,10 +168,14 @@ public:
             const std::size_t avail =
                 m_pending.size() / static_cast<std::size_t>(m_inChannels) - m_pendingPos;
             const std::size_t n = std::min(avail, want - done);
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::size_t src = (m_pendingPos + i) * static_cast<std::size_t>(m_inChannels);
-                out[2 * (done + i)] = m_pending[src];
-                out[2 * (done + i) + 1] = m_inChannels == 2 ? m_pending[src + 1] : std::int16_t{0};
+            if (m_inChannels == 2) {
+                std::copy_n(m_pending.begin() + static_cast<std::ptrdiff_t>(2 * m_pendingPos), 2 * n,
+                            out.begin() + static_cast<std::ptrdiff_t>(2 * done));
+            } else {
+                for (std::size_t i = 0; i < n; ++i) {
+                    out[2 * (done + i)] = m_pending[m_pendingPos + i];
+                    out[2 * (done + i) + 1] = 0;
+                }
             }
             m_pendingPos += n;
             done += n;
@@ -195,11 +199,16 @@ private:
         m_raw.resize(kChunkFrames * static_cast<std::size_t>(inCh));
         const std::size_t got = m_reader->read(m_raw.data(), kChunkFrames);
         // Keep the first one or two channels.
-        m_selected.resize(got * static_cast<std::size_t>(m_inChannels));
-        for (std::size_t f = 0; f < got; ++f) {
-            for (int c = 0; c < m_inChannels; ++c) {
-                m_selected[f * static_cast<std::size_t>(m_inChannels) + static_cast<std::size_t>(c)] =
-                    m_raw[f * static_cast<std::size_t>(inCh) + static_cast<std::size_t>(c)];
+        m_raw.resize(got * static_cast<std::size_t>(inCh));
+        if (inCh == m_inChannels) {
+            m_selected.swap(m_raw); // nothing to pick: take the chunk as it is
+        } else {
+            m_selected.resize(got * static_cast<std::size_t>(m_inChannels));
+            for (std::size_t f = 0; f < got; ++f) {
+                for (int c = 0; c < m_inChannels; ++c) {
+                    m_selected[f * static_cast<std::size_t>(m_inChannels) + static_cast<std::size_t>(c)] =
+                        m_raw[f * static_cast<std::size_t>(inCh) + static_cast<std::size_t>(c)];
+                }
             }
         }
         if (!m_soxr) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "capture/reception_queue.h"
 #include "decoders/common/reception_sink.h"
 #include "decoders/common/types.h"
 #include "decoders/fms/fms_decoder.h"
@@ -39,6 +40,13 @@ struct LevelMeters {
     bool operator==(const LevelMeters&) const = default;
 };
 
+/// One channel's half of the meters.
+struct ChannelLevel {
+    int mean = 0;
+    int peak = 0;
+    bool operator==(const ChannelLevel&) const = default;
+};
+
 inline constexpr int kMeterLimit = 32760;
 /// Interleaved 16-bit values of one captured buffer (left even, right odd).
 inline constexpr int kBufferValues = 2 * kBlockFrames;
@@ -59,6 +67,18 @@ public:
     LevelMeters dispatchBlock(std::span<const std::int16_t, kBlockFrames> left,
                               std::span<const std::int16_t, kBlockFrames> right, TimePoint now);
 
+    /// One side's share of a buffer: its chains' blocks, its level and its
+    /// chains, from `samples[0]`, `samples[stride]`, ... (1024 values). A
+    /// buffer is exactly dispatchSide(left) followed by dispatchSide(right):
+    /// the sides share nothing but the sink. So the two sides may run on two
+    /// threads when each has a `queue`: the side's receptions are then
+    /// appended there, tagged with `tag`, instead of reaching the sink, and
+    /// the caller hands them on in order.
+    ChannelLevel dispatchSide(ChannelSide side, const std::int16_t* samples, std::size_t stride,
+                              TimePoint now, ReceptionQueue* queue = nullptr, std::uint32_t tag = 0);
+
+    /// Where the receptions go.
+    ReceptionSink& sink() const noexcept { return m_sink; }
     const DecoderSwitches& switches() const noexcept { return m_switches; }
     void setSwitches(const DecoderSwitches& switches) noexcept { m_switches = switches; }
 
@@ -72,7 +92,29 @@ private:
     }
     void runChains(ChannelSide side, TimePoint now);
 
+    // What the chains of one side report to: the sink, or a queue while the
+    // side is decoded apart (see dispatchSide).
+    class SideSink final : public ReceptionSink {
+    public:
+        explicit SideSink(ReceptionSink& sink) noexcept : m_sink(&sink) {}
+        void divert(ReceptionQueue* queue, std::uint32_t tag) noexcept {
+            m_queue = queue;
+            m_tag = tag;
+        }
+        void fmsReception(ChannelSide side, const FmsReception& r, TimePoint time) override;
+        void toneCall(ChannelSide side, ToneCall tone, TimePoint time) override;
+        void zveiSequence(ChannelSide side, const ZveiSequence& s, TimePoint time) override;
+        void pocsagPage(ChannelSide side, const PocsagPage& page, TimePoint time) override;
+
+    private:
+        ReceptionSink* m_sink;
+        ReceptionQueue* m_queue = nullptr;
+        std::uint32_t m_tag = 0;
+    };
+
+    ReceptionSink& m_sink;
     DecoderSwitches m_switches;
+    std::array<SideSink, 2> m_sinks; // before the chains, which point at them
     std::array<FmsDecoder, 2> m_fms;
     std::array<ZveiDecoder, 2> m_zvei;
     std::array<PocsagDecoder, 2> m_pocsag;

@@ -32,7 +32,15 @@ struct RecordingResult {
 /// the recording, so that a transmission that runs to the very end of the file
 /// is still closed and handed on. `afterBuffer` (optional) runs after every
 /// buffer; returning false stops the run.
+///
+/// With `threads` of 2 or more the two channels are decoded on two threads
+/// of their own, batches of buffers ahead of the calling thread. The sink
+/// and `afterBuffer` are still called on the calling thread only, in exactly
+/// the order of a run on one thread: per buffer the left side's receptions,
+/// the right side's, then `afterBuffer`. Only the dispatcher's chains may
+/// have gone a few batches further when a run is stopped early.
 RecordingResult decodeRecording(AudioSource& source, Dispatcher& dispatcher, TimePoint start,
-                                const std::function<bool(const RecordingProgress&)>& afterBuffer = {});
+                                const std::function<bool(const RecordingProgress&)>& afterBuffer = {},
+                                int threads = 1);
 
 } // namespace tolvana

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "capture/audio_source.h"
 #include "capture/dispatcher.h"
@@ -98,7 +99,12 @@ int main(int argc, char* argv[]) {
                                       QStringLiteral("Local time of the recording's first sample, \"yyyy-MM-dd HH:mm:ss\" (default: now)."),
                                       QStringLiteral("TIME"));
     const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("Print one JSON object per reception."));
-    parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt, startOpt, jsonOpt});
+    const QCommandLineOption threadsOpt(QStringLiteral("threads"),
+                                        QStringLiteral("Decode the two channels on 1 or 2 threads "
+                                                       "(default: 2 where the machine has two cores)."),
+                                        QStringLiteral("N"));
+    parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt, startOpt, jsonOpt,
+                       threadsOpt});
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -121,6 +127,16 @@ int main(int argc, char* argv[]) {
         const bool off = (side == 1 && parser.isSet(leftOpt)) || (side == 0 && parser.isSet(rightOpt));
         if (off) {
             switches.fms[side] = switches.zvei[side] = switches.pocsag[side] = false;
+        }
+    }
+
+    int threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    if (parser.isSet(threadsOpt)) {
+        bool ok = false;
+        threads = parser.value(threadsOpt).toInt(&ok);
+        if (!ok || threads < 1 || threads > 2) {
+            fail(QStringLiteral("--threads takes 1 or 2"));
+            return kExitUsage;
         }
     }
 
@@ -196,18 +212,23 @@ int main(int argc, char* argv[]) {
     Dispatcher dispatcher(handoff, switches);
 
     // The minute timer runs on the recording clock, like everything that
-    // belongs to the receptions.
+    // belongs to the receptions. The two channels decode on two threads
+    // where the machine has them; the hand-off, the timer and the events
+    // stay on this thread, between the buffers, in the same order.
     TimePoint nextMinute = start + std::chrono::minutes(1);
-    decodeRecording(*source, dispatcher, start, [&](const RecordingProgress& progress) {
-        while (progress.time >= nextMinute) {
-            handoff.housekeeping(nextMinute);
-            nextMinute += std::chrono::minutes(1);
-        }
-        if (progress.frames / kBlockFrames % kEventBuffers == 0) {
-            QCoreApplication::processEvents();
-        }
-        return true;
-    });
+    decodeRecording(
+        *source, dispatcher, start,
+        [&](const RecordingProgress& progress) {
+            while (progress.time >= nextMinute) {
+                handoff.housekeeping(nextMinute);
+                nextMinute += std::chrono::minutes(1);
+            }
+            if (progress.frames / kBlockFrames % kEventBuffers == 0) {
+                QCoreApplication::processEvents();
+            }
+            return true;
+        },
+        threads);
     // The tick that would come next writes what the last receptions changed.
     handoff.housekeeping(nextMinute);
     std::fflush(stdout);

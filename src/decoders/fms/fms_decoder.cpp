@@ -7,7 +7,15 @@ FmsDecoder::FmsDecoder(ChannelSide side, ReceptionSink* sink, std::uint64_t seed
 
 void FmsDecoder::run(TimePoint now) {
     m_demodulator.process(m_block);
+    decode(now);
+}
 
+void FmsDecoder::run(const CrossingList& crossings, TimePoint now) {
+    m_demodulator.process(crossings);
+    decode(now);
+}
+
+void FmsDecoder::decode(TimePoint now) {
     // While follow-ups are awaited there is no preamble search: every
     // telegram that follows is read as a follow-up.
     if (!m_telegrams.followUpPending() && m_demodulator.syncState() != FmsSyncState::Ready) {

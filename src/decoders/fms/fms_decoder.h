@@ -26,6 +26,10 @@ public:
     ChannelBlock& block() noexcept { return m_block; }
     /// Runs the chain once on the block (one captured buffer).
     void run(TimePoint now);
+    /// The same, with the block's crossings found already by front() (which
+    /// the caller has run over the block, e.g. with runFronts).
+    void run(const CrossingList& crossings, TimePoint now);
+    CrossingFront& front() noexcept { return m_demodulator.front(); }
     /// Set while the decoder waits for follow-up telegrams of a digital alarm.
     bool followUpPending() const noexcept { return m_telegrams.followUpPending(); }
 
@@ -34,6 +38,8 @@ public:
     const FmsCounters& counters() const noexcept { return m_telegrams.counters(); }
 
 private:
+    void decode(TimePoint now);
+
     ChannelSide m_side;
     ReceptionSink* m_sink;
     ChannelBlock m_block{};

@@ -38,14 +38,9 @@ bool inside(double low, double value, double high) noexcept { return low < value
 
 } // namespace
 
-void FmsDemodulator::push(double estimate) noexcept {
+inline void FmsDemodulator::push(double estimate) noexcept {
     m_ring[slot(m_write)] = estimate;
     ++m_write;
-    // The writer lapped the reader: what it overwrote is lost, and the reader
-    // goes on with the oldest estimate still held.
-    if (m_write - m_read > kRingSize) {
-        m_read = m_write - kRingSize;
-    }
 
     // Call tones: measure each in-band run over block boundaries and report
     // it once, when it ends.
@@ -69,55 +64,27 @@ void FmsDemodulator::push(double estimate) noexcept {
 }
 
 void FmsDemodulator::process(const ChannelBlock& block) noexcept {
+    // The block itself stays as the dispatcher wrote it.
+    CrossingList crossings;
+    runFront(block, m_front, crossings);
+    process(crossings);
+}
+
+void FmsDemodulator::process(const CrossingList& crossings) noexcept {
     // The call-tone flags belong to this block alone.
     m_toneISeen = false;
     m_toneIISeen = false;
 
-    // First pass: a slow running mean removes the sound card's offset, and
-    // the dither keeps a silent input from sitting exactly on zero. Kept
-    // apart from the crossing search so that this serial chain does not wait
-    // on the crossings' unpredictable branches. The block itself stays as the
-    // dispatcher wrote it.
-    ChannelBlock clean;
-    double mean = m_mean;
-    for (std::size_t n = 0; n < block.size(); ++n) {
-        mean = mean * 0.999 + block[n] * 0.001;
-        clean[n] = (block[n] - mean) + m_dither.offset();
+    // One estimate per period: 22050 / period with the period's sign (IEEE
+    // division is symmetric in the sign: 22050 / -p is exactly -(22050 / p)).
+    for (std::size_t k = 0; k < crossings.count; ++k) {
+        push(kRate / crossings.period[k]);
     }
-    m_mean = mean;
-
-    double previous = m_previous;
-    double rising = m_risingCount;
-    double falling = m_fallingCount;
-    for (const double x : clean) {
-        if (previous < 0.0) {
-            if (x >= 0.0) {
-                const double d = std::max(x - previous, 1.0);
-                const double t = -previous / d; // where between the two samples it crossed
-                const double period = rising - 1.0 + t;
-                // Before the first crossing of a direction the counter holds no
-                // period yet (zero or negative): no estimate.
-                if (period > 0.0) {
-                    push(kRate / period);
-                }
-                rising = 1.0 - t;
-            }
-        } else if (x < 0.0) {
-            const double d = std::max(previous - x, 1.0);
-            const double t = previous / d;
-            const double period = falling - 1.0 + t;
-            if (period > 0.0) {
-                push(-kRate / period);
-            }
-            falling = 1.0 - t;
-        }
-        previous = x;
-        rising += 1.0;
-        falling += 1.0;
+    // The writer lapped the reader: what it overwrote is lost, and the reader
+    // goes on with the oldest estimate still held.
+    if (m_write - m_read > kRingSize) {
+        m_read = m_write - kRingSize;
     }
-    m_previous = previous;
-    m_risingCount = rising;
-    m_fallingCount = falling;
 }
 
 void FmsDemodulator::searchPreamble() noexcept {

@@ -26,8 +26,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "decoders/common/dither.h"
 #include "decoders/common/types.h"
+#include "decoders/common/zero_crossings.h"
 
 namespace tolvana {
 
@@ -59,11 +59,17 @@ class FmsDemodulator {
 public:
     static constexpr std::size_t kRingSize = 1024;
 
-    explicit FmsDemodulator(std::uint64_t seed) noexcept : m_dither(seed) {}
+    explicit FmsDemodulator(std::uint64_t seed) noexcept : m_front(0.999, 0.001, seed) {}
 
     /// Offset removal and frequency estimation over one block; the call-tone
     /// flags then tell whether a call tone ended inside this block.
     void process(const ChannelBlock& block) noexcept;
+    /// The same, with the block's crossings already found by the front end
+    /// (see front()).
+    void process(const CrossingList& crossings) noexcept;
+    /// Offset removal, dither and crossing state: the part of process() that
+    /// runs per sample, for a caller that runs it beside another chain's.
+    CrossingFront& front() noexcept { return m_front; }
     /// Scans the new estimates for eleven consecutive ones-estimates.
     void searchPreamble() noexcept;
     /// Skips the rest of the preamble and slices `count` bits from the first
@@ -93,11 +99,9 @@ private:
     }
     void push(double estimate) noexcept;
 
-    Dither m_dither;
-    double m_mean = 0.0;          // running mean of the input (offset)
-    double m_previous = 0.0;      // previous dithered sample
-    double m_risingCount = 0.0;   // samples since the last rising crossing
-    double m_fallingCount = 0.0;  // samples since the last falling crossing
+    // The offset's running mean (0.999 old, 0.001 new), the dither and the
+    // crossing counters.
+    CrossingFront m_front;
     std::array<double, kRingSize> m_ring{};
     std::uint64_t m_write = 0;
     std::uint64_t m_read = 0;

@@ -5,7 +5,12 @@
 #include <cmath>
 #include <utility>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "decoders/pocsag/pocsag_bch.h"
+#include "decoders/pocsag/pocsag_peak_decay.h"
 
 namespace tolvana {
 
@@ -34,36 +39,96 @@ constexpr double kHeldRunPeriods = 22.0;
 constexpr double kPreambleMaxBits = 9.0;
 constexpr int kPreambleBitsNeeded = 50;
 
-// Median of five values in six comparisons.
-double median5(double a, double b, double c, double d, double e) noexcept {
-    if (a > b) {
-        std::swap(a, b);
-    }
-    if (c > d) {
-        std::swap(c, d);
-    }
-    // The smaller of the two pair minima lies below three others: it cannot
-    // be the median, so e takes its place.
-    if (a > c) {
-        std::swap(a, c);
-        std::swap(b, d);
-    }
-    a = e;
-    if (a > b) {
-        std::swap(a, b);
-    }
-    if (a > c) {
-        std::swap(a, c);
-        std::swap(b, d);
-    }
-    // a is below b, c and d: the median is the second smallest of the four.
-    return std::min(b, c);
+// Median of five values with ten min/max operations and no branch: on noise
+// the order of the five is random, and each compare-and-swap branch would be
+// mispredicted every other sample. The smallest of a..d lies below three
+// values and the largest above three, so neither can be the median unless
+// it equals it; the median of the five is then the median of e and the two
+// that remain, max(min(a, b), min(c, d)) and min(max(a, b), max(c, d)).
+// The result is one of the five values, so it is the same number as any
+// other correct median gives.
+inline double median5(double a, double b, double c, double d, double e) noexcept {
+    const double low = std::max(std::min(a, b), std::min(c, d));
+    const double high = std::min(std::max(a, b), std::max(c, d));
+    return std::max(std::min(low, high), std::min(std::max(low, high), e));
 }
 
-double decayedPeak(double peak) noexcept {
-    // Rounded twice to whole numbers, ties to even: a peak of 500 or less no
-    // longer decays.
-    return std::nearbyint(std::nearbyint(peak * kPeakDecay) * kPeakDecay);
+// Round to the nearest whole number, ties to even, for |x| < 2^51: adding
+// 1.5 * 2^52 leaves no fraction bits, so the addition itself rounds (in the
+// default rounding mode, which nothing in tolvana changes). Exactly
+// std::nearbyint there, without the library call.
+inline double roundHalfEven(double x) noexcept {
+    constexpr double kShift = 0x1.8p52;
+    return (x + kShift) - kShift;
+}
+
+// The peaks of real audio: whole numbers within the decay table, kept as
+// integers. A peak that the sample overshoots becomes the sample rounded;
+// since the peak is a whole number, "x > peak, then peak = round(x)" is
+// max(peak, round(x)), and likewise min() for the negative peak.
+struct TablePeaks {
+    std::int32_t positive = 0;
+    std::int32_t negative = 0;
+
+    void update(double x) noexcept {
+        const auto rounded = static_cast<std::int32_t>(roundHalfEven(x));
+        positive = std::max(pocsag::kPeakDecay.decayed(positive), rounded);
+        negative = std::min(pocsag::kPeakDecay.decayed(negative), rounded);
+    }
+    double positiveValue() const noexcept { return positive; }
+    double negativeValue() const noexcept { return negative; }
+    void reset() noexcept { positive = negative = 0; }
+};
+
+// Any other block (samples beyond 16 bits, not numbers): the same decay
+// in doubles, the reference the table is checked against.
+struct DoublePeaks {
+    double positive = 0.0;
+    double negative = 0.0;
+
+    static double decayed(double peak) noexcept {
+        // Rounded twice to whole numbers, ties to even: a peak of 500 or less
+        // no longer decays.
+        return std::nearbyint(std::nearbyint(peak * kPeakDecay) * kPeakDecay);
+    }
+    void update(double x) noexcept {
+        positive = decayed(positive);
+        negative = decayed(negative);
+        if (x > positive) {
+            positive = std::nearbyint(x);
+        }
+        if (x < negative) {
+            negative = std::nearbyint(x);
+        }
+    }
+    double positiveValue() const noexcept { return positive; }
+    double negativeValue() const noexcept { return negative; }
+    void reset() noexcept { positive = negative = 0.0; }
+};
+
+bool fitsTable(double peak) noexcept {
+    return peak >= -pocsag::kPeakDecayLimit && peak <= pocsag::kPeakDecayLimit;
+}
+
+// Whether every sample is a number in the 16-bit range.
+bool sixteenBit(const ChannelBlock& block) noexcept {
+#if defined(__x86_64__) || defined(_M_X64)
+    // Two at a time, no branch; "not >=" and "not <=" also catch NaN.
+    const __m128d low = _mm_set1_pd(-32768.0);
+    const __m128d high = _mm_set1_pd(32767.0);
+    __m128d outside = _mm_setzero_pd();
+    for (std::size_t n = 0; n < block.size(); n += 2) {
+        const __m128d v = _mm_loadu_pd(block.data() + n);
+        outside = _mm_or_pd(outside, _mm_or_pd(_mm_cmpnge_pd(v, low), _mm_cmpnle_pd(v, high)));
+    }
+    return _mm_movemask_pd(outside) == 0;
+#else
+    bool inside = true;
+    for (const double sample : block) {
+        inside &= (sample >= -32768.0) & (sample <= 32767.0);
+    }
+    return inside;
+#endif
 }
 
 } // namespace
@@ -86,9 +151,40 @@ void PocsagDemodulator::resetReceiver() noexcept {
 // below half the negative peak. Each run is measured between the two
 // threshold crossings, interpolated between samples.
 void PocsagDemodulator::slice(const ChannelBlock& block) noexcept {
+    // Samples of 16 bits (all that a sound card or a file gives) keep the
+    // peaks within the decay table; anything else takes the double path.
+    if (fitsTable(m_positivePeak) && fitsTable(m_negativePeak) && sixteenBit(block)) {
+        TablePeaks peaks{static_cast<std::int32_t>(m_positivePeak),
+                         static_cast<std::int32_t>(m_negativePeak)};
+        sliceWith(block, peaks);
+        m_positivePeak = peaks.positive;
+        m_negativePeak = peaks.negative;
+    } else {
+        DoublePeaks peaks{m_positivePeak, m_negativePeak};
+        sliceWith(block, peaks);
+        m_positivePeak = peaks.positive;
+        m_negativePeak = peaks.negative;
+    }
+}
+
+template <class Peaks>
+void PocsagDemodulator::sliceWith(const ChannelBlock& block, Peaks& result) noexcept {
+    Peaks peaks = result; // a local: the run ring's stores cannot touch it
     const bool receiving = m_receiver != PocsagReceiver::Idle;
     const double heldLimit = kHeldRunPeriods * m_bitPeriod;
     const double peakResetLimit = kPeakResetPeriods * m_bitPeriod;
+    Dither dither = m_dither;
+    // The last five samples, oldest first; the median does not care about
+    // their order, only the window's contents carry over.
+    double w0 = m_recent[m_recentNext % 5];
+    double w1 = m_recent[(m_recentNext + 1) % 5];
+    double w2 = m_recent[(m_recentNext + 2) % 5];
+    double w3 = m_recent[(m_recentNext + 3) % 5];
+    double w4 = m_recent[(m_recentNext + 4) % 5];
+    bool high = m_high;
+    double previousDoubled = m_previousDoubled;
+    double edgeCounter = m_edgeCounter;
+    double heldClosed = m_heldClosed;
     for (const double sample : block) {
         // A discriminator near its threshold adds clicks of one or two
         // samples at full swing. Taken as they come, each one splits a run
@@ -97,52 +193,70 @@ void PocsagDemodulator::slice(const ChannelBlock& block) noexcept {
         // five samples removes them and keeps the edges where they are
         // (two samples late, the same for every edge); the shortest bit
         // the clock tracker accepts is eight samples long.
-        m_recent[m_recentNext] = sample + m_dither.offset();
-        m_recentNext = (m_recentNext + 1) % m_recent.size();
-        const double x = median5(m_recent[0], m_recent[1], m_recent[2], m_recent[3], m_recent[4]);
+        w0 = w1;
+        w1 = w2;
+        w2 = w3;
+        w3 = w4;
+        w4 = sample + dither.offset();
+        const double x = median5(w0, w1, w2, w3, w4);
 
         // Both peaks decay alike. A negative peak that never decays keeps
         // the falling threshold wherever the loudest negative swing left it
         // (the noise before the carrier, a click): short low bits then stay
         // above it, bits go missing and the codewords slip.
-        m_positivePeak = decayedPeak(m_positivePeak);
-        m_negativePeak = decayedPeak(m_negativePeak);
-        if (x > m_positivePeak) {
-            m_positivePeak = std::nearbyint(x);
-        }
-        if (x < m_negativePeak) {
-            m_negativePeak = std::nearbyint(x);
-        }
+        peaks.update(x);
         const double y = 2.0 * x;
-        if (y > m_positivePeak && !m_high) {
-            const double d = std::max(y - m_previousDoubled, 1.0);
-            const double t = (m_positivePeak - m_previousDoubled) / d;
-            closeRun(m_edgeCounter - 1.0 + t - m_heldClosed, false);
-            m_high = true;
-            m_edgeCounter = 1.0 - t;
-            m_heldClosed = 0.0;
+        const auto fall = [&] {
+            const double negative = peaks.negativeValue();
+            const double d = std::max(previousDoubled - y, 1.0);
+            const double t = (previousDoubled - negative) / d;
+            closeRun(edgeCounter - 1.0 + t - heldClosed, true);
+            high = false;
+            edgeCounter = 1.0 - t;
+            heldClosed = 0.0;
+        };
+        // The level first, then the one threshold that can change it: the
+        // level holds for a run of samples, while a threshold is crossed and
+        // recrossed in clusters, so this order meets fewer surprises.
+        if (!high) {
+            if (y > peaks.positiveValue()) {
+                const double positive = peaks.positiveValue();
+                const double d = std::max(y - previousDoubled, 1.0);
+                const double t = (positive - previousDoubled) / d;
+                closeRun(edgeCounter - 1.0 + t - heldClosed, false);
+                high = true;
+                edgeCounter = 1.0 - t;
+                heldClosed = 0.0;
+                // Below the negative peak as well cannot happen (that peak is
+                // never above 0, the positive one never below), but it is
+                // the order of the two tests that counts.
+                if (y < peaks.negativeValue()) {
+                    fall();
+                }
+            }
+        } else if (y < peaks.negativeValue()) {
+            fall();
         }
-        if (y < m_negativePeak && m_high) {
-            const double d = std::max(m_previousDoubled - y, 1.0);
-            const double t = (m_previousDoubled - m_negativePeak) / d;
-            closeRun(m_edgeCounter - 1.0 + t - m_heldClosed, true);
-            m_high = false;
-            m_edgeCounter = 1.0 - t;
-            m_heldClosed = 0.0;
-        }
-        m_previousDoubled = y;
-        m_edgeCounter += 1.0;
+        previousDoubled = y;
+        edgeCounter += 1.0;
         // Once per held level: its bits complete the codeword under way, and
         // the run's length ends the transmission in the lock test.
-        if (receiving && m_heldClosed == 0.0 && m_edgeCounter - 1.0 > heldLimit) {
-            m_heldClosed = m_edgeCounter - 1.0;
-            closeRun(m_heldClosed, m_high);
+        if (receiving && heldClosed == 0.0 && edgeCounter - 1.0 > heldLimit) {
+            heldClosed = edgeCounter - 1.0;
+            closeRun(heldClosed, high);
         }
-        if (peakResetLimit < m_edgeCounter) {
-            m_positivePeak = 0.0;
-            m_negativePeak = 0.0;
+        if (peakResetLimit < edgeCounter) {
+            peaks.reset();
         }
     }
+    result = peaks;
+    m_dither = dither;
+    m_recent = {w0, w1, w2, w3, w4};
+    m_recentNext = 0;
+    m_high = high;
+    m_previousDoubled = previousDoubled;
+    m_edgeCounter = edgeCounter;
+    m_heldClosed = heldClosed;
 }
 
 void PocsagDemodulator::closeRun(double length, bool high) noexcept {

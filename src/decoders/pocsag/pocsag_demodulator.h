@@ -82,6 +82,8 @@ private:
     };
 
     void slice(const ChannelBlock& block) noexcept;
+    template <class Peaks>
+    void sliceWith(const ChannelBlock& block, Peaks& peaks) noexcept;
     void closeRun(double length, bool high) noexcept;
     void trackClock() noexcept;
     void trackRun(double r, std::uint64_t number) noexcept;

@@ -20,6 +20,13 @@ void ZveiDecoder::run(TimePoint now) {
     }
 }
 
+void ZveiDecoder::run(const CrossingList& crossings, TimePoint now) {
+    m_tracker.process(crossings, m_ring);
+    if (m_segmenter.consume(m_ring)) {
+        assemble(now);
+    }
+}
+
 void ZveiDecoder::assemble(TimePoint now) {
     const auto& tones = m_segmenter.tones();
     const ZveiCallText call = assembleZveiCall(tones.data(), tones.size(), m_lastCharacter);

@@ -46,6 +46,10 @@ public:
     ChannelBlock& block() noexcept { return m_block; }
     /// Runs the chain once on the block (one captured buffer).
     void run(TimePoint now);
+    /// The same, with the block's crossings found already by front() (which
+    /// the caller has run over the block, e.g. with runFronts).
+    void run(const CrossingList& crossings, TimePoint now);
+    CrossingFront& front() noexcept { return m_tracker.front(); }
     /// Non-zero after a five-tone sequence was assembled; the dispatcher clears it.
     int sequenceDone() const noexcept { return m_sequenceDone; }
     void clearSequenceDone() noexcept { m_sequenceDone = 0; }

@@ -7,63 +7,83 @@ namespace tolvana {
 
 namespace {
 
-constexpr double kDcWeight = 0.01;
 // Mean change over mean above which the readings are no steady tone.
 constexpr double kMaxRelativeDeviation = 0.05;
 
 } // namespace
 
 void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noexcept {
+    // DC removal (the average already includes the sample), then the dither,
+    // which gives silence random crossings that the steadiness filter
+    // rejects, instead of a frozen last estimate; then the zero crossings.
+    CrossingList crossings;
+    runFront(block, m_front, crossings);
+    process(crossings, ring);
+}
+
+void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring) noexcept {
     constexpr double kRate = kSampleRate;
     constexpr double kInverseHistory = 1.0 / static_cast<double>(kHistory);
+    const std::size_t found = crossings.count;
+    const auto& period = crossings.period;
+    const auto& at = crossings.at;
 
-    for (const double raw : block) {
-        // DC removal: the average already includes this sample.
-        m_dcAverage = m_dcAverage * (1.0 - kDcWeight) + raw * kDcWeight;
-        // The dither gives silence random crossings, which the steadiness
-        // filter then rejects, instead of a frozen last estimate.
-        const double v = (raw - m_dcAverage) + m_dither.offset();
+    // frequencies[k] is the reading after k crossings of this block, the
+    // same whichever direction measured it.
+    std::array<double, kBlockFrames + 2> frequencies;
+    frequencies[0] = m_frequency;
+    for (std::size_t k = 0; k < found; ++k) {
+        frequencies[k + 1] = kRate / std::abs(period[k]);
+    }
+    // A mark on every sample that brought a reading: counting them as the
+    // samples pass gives the index into `frequencies` without a branch and
+    // without a load that waits on the previous sample's count.
+    std::array<std::uint8_t, kBlockFrames> crossed{};
+    for (std::size_t k = 0; k < found; ++k) {
+        crossed[at[k]] = 1;
+    }
 
-        if (m_previousSample < 0.0 && v >= 0.0) {
-            const double d = std::max(v - m_previousSample, 1.0);
-            const double t = -m_previousSample / d;
-            // Right after start-up the counter has not seen a crossing of
-            // this direction and the "period" can be zero or negative: no
-            // reading then, the last one stands.
-            const double period = m_risingCount - 1.0 + t;
-            if (period > 0.0) {
-                m_frequency = kRate / period;
-            }
-            m_risingCount = 1.0 - t;
-        } else if (m_previousSample >= 0.0 && v < 0.0) {
-            const double d = std::max(m_previousSample - v, 1.0);
-            const double t = m_previousSample / d;
-            const double period = m_fallingCount - 1.0 + t;
-            if (period > 0.0) {
-                m_frequency = kRate / period;
-            }
-            m_fallingCount = 1.0 - t;
+    // Per sample: the frequency held between crossings, its running mean
+    // and mean change over the last 100 samples, and one ring entry every
+    // 200 samples. The state lives in locals so that the ring's stores
+    // cannot force it back to memory on every sample, and the samples go in
+    // stretches up to the next history wrap or ring entry, so that the
+    // inner loop tests nothing else.
+    double historySum = m_historySum;
+    double deviationSum = m_deviationSum;
+    double previousFrequency = m_previousFrequency;
+    std::size_t historyIndex = m_historyIndex;
+    std::size_t decimationCount = static_cast<std::size_t>(m_decimationCount);
+    std::size_t next = 0;
+    std::size_t n = 0;
+    // Takes the next `count` samples into the histories; they end at a
+    // history wrap at the latest.
+    const auto take = [&](std::size_t count) {
+        double* const history = m_history.data() + historyIndex;
+        double* const deviations = m_deviationHistory.data() + historyIndex;
+        for (std::size_t k = 0; k < count; ++k) {
+            next += crossed[n + k];
+            const double f = frequencies[next];
+            historySum += f - history[k];
+            history[k] = f;
+            const double change = std::abs(f - previousFrequency);
+            deviationSum += change - deviations[k];
+            deviations[k] = change;
+            previousFrequency = f;
         }
-        m_previousSample = v;
-        m_risingCount += 1.0;
-        m_fallingCount += 1.0;
-
-        const double f = m_frequency;
-        const std::size_t i = m_historyIndex;
-        m_historySum += f - m_history[i];
-        m_history[i] = f;
-        const double change = std::abs(f - m_previousFrequency);
-        m_deviationSum += change - m_deviationHistory[i];
-        m_deviationHistory[i] = change;
-        m_previousFrequency = f;
-        if (++m_historyIndex == kHistory) {
-            m_historyIndex = 0;
-            recomputeSums();
+        n += count;
+        historyIndex += count;
+        if (historyIndex == kHistory) {
+            historyIndex = 0;
+            recomputeSums(historySum, deviationSum);
         }
-
-        if (m_decimationCount == 0) {
-            const double mean = m_historySum * kInverseHistory;
-            const double deviation = m_deviationSum * kInverseHistory;
+    };
+    while (n < kBlockFrames) {
+        if (decimationCount == 0) {
+            // Every 200th sample leaves a ring entry, taken with it.
+            take(1);
+            const double mean = historySum * kInverseHistory;
+            const double deviation = deviationSum * kInverseHistory;
             // A mean of 0 means no crossing has been seen yet: the entry
             // stays 0, which the segmenter never takes for a tone.
             double value = mean;
@@ -72,26 +92,39 @@ void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noe
             }
             ring.entries[ring.write] = value;
             ring.write = (ring.write + 1) & ZveiToneRing::kMask;
+            decimationCount = 1;
+            continue;
         }
-        if (++m_decimationCount == kDecimation) {
-            m_decimationCount = 0;
+        // The samples up to the next entry, a history wrap or the block's end.
+        const std::size_t stretch = std::min({kBlockFrames - n, kHistory - historyIndex,
+                                              static_cast<std::size_t>(kDecimation) - decimationCount});
+        take(stretch);
+        decimationCount += stretch;
+        if (decimationCount == static_cast<std::size_t>(kDecimation)) {
+            decimationCount = 0;
         }
     }
+    m_frequency = frequencies[next];
+    m_historySum = historySum;
+    m_deviationSum = deviationSum;
+    m_previousFrequency = previousFrequency;
+    m_historyIndex = historyIndex;
+    m_decimationCount = static_cast<int>(decimationCount);
 }
 
-void ZveiToneTracker::recomputeSums() noexcept {
+void ZveiToneTracker::recomputeSums(double& historySum, double& deviationSum) const noexcept {
     // The running sums are updated by adding and subtracting; doing the sum
     // afresh once per history length keeps rounding from creeping in over
     // hours and flushes the odd huge first reading after start-up, which
     // would otherwise leave its rounding error in the sum for good.
     double sum = 0.0;
-    double deviationSum = 0.0;
+    double newDeviationSum = 0.0;
     for (std::size_t k = 0; k < kHistory; ++k) {
         sum += m_history[k];
-        deviationSum += m_deviationHistory[k];
+        newDeviationSum += m_deviationHistory[k];
     }
-    m_historySum = sum;
-    m_deviationSum = deviationSum;
+    historySum = sum;
+    deviationSum = newDeviationSum;
 }
 
 } // namespace tolvana

@@ -19,8 +19,8 @@
 #include <array>
 #include <cstddef>
 
-#include "decoders/common/dither.h"
 #include "decoders/common/types.h"
+#include "decoders/common/zero_crossings.h"
 
 namespace tolvana {
 
@@ -47,25 +47,32 @@ public:
     /// Length of the smoothing and deviation histories.
     static constexpr std::size_t kHistory = 100;
 
-    explicit ZveiToneTracker(std::uint64_t seed) noexcept : m_dither(seed) {}
+    /// DC removal: the average moves by 1 % of each sample.
+    static constexpr double kDcWeight = 0.01;
+
+    explicit ZveiToneTracker(std::uint64_t seed) noexcept : m_front(1.0 - kDcWeight, kDcWeight, seed) {}
 
     /// Runs one block through DC removal, frequency tracking and the
     /// steadiness filter; adds 5 or 6 entries to `ring`.
     void process(const ChannelBlock& block, ZveiToneRing& ring) noexcept;
+    /// The same, with the block's crossings already found by the front end
+    /// (see front()).
+    void process(const CrossingList& crossings, ZveiToneRing& ring) noexcept;
+    /// DC removal, dither and crossing state: the part of process() that
+    /// runs per sample ahead of the frequency readings, for a caller that
+    /// runs it beside another chain's.
+    CrossingFront& front() noexcept { return m_front; }
 
     /// The latest per-sample estimate in Hz (0 until the first period).
     double frequency() const noexcept { return m_frequency; }
 
 private:
-    void recomputeSums() noexcept;
+    void recomputeSums(double& historySum, double& deviationSum) const noexcept;
 
-    Dither m_dither;
-    double m_dcAverage = 0.0;
-    double m_previousSample = 0.0;
-    // Samples since the last rising / falling crossing, with the fraction of
-    // a sample by which the crossing came before the sample that showed it.
-    double m_risingCount = 0.0;
-    double m_fallingCount = 0.0;
+    // DC average, dither, and the samples since the last rising / falling
+    // crossing with the fraction of a sample by which the crossing came
+    // before the sample that showed it.
+    CrossingFront m_front;
     double m_frequency = 0.0;
 
     std::array<double, kHistory> m_history{};
