@@ -129,7 +129,7 @@ class Sampler(threading.Thread):
     """Samples tolvana-decode's memory, the audio it has read, and when the
     status page changed."""
 
-    def __init__(self, pid, page, interval=0.5):
+    def __init__(self, pid, page, interval=0.02):
         super().__init__(daemon=True)
         self.pid, self.page, self.interval = pid, page, interval
         self.samples = []  # (audio seconds read, VmRSS kB, VmHWM kB)
