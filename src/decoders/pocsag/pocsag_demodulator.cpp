@@ -25,16 +25,21 @@ constexpr double kPeakDecay = 0.999;
 // A level that holds this many bit periods is no signal any more: the peaks
 // are forgotten so that the slicer follows whatever comes next.
 constexpr double kPeakResetPeriods = 40.0;
-// No POCSAG codeword sequence holds one level this long; a longer run fails
-// the lock test and so ends a transmission.
-constexpr double kLockRunPeriods = 20.0;
+// A longer run fails the lock test and so ends a transmission. A single
+// codeword holds up to 20 equal bits (a message codeword whose data is all
+// zero: the end of a short text padded with zero bits, "112" for one), and
+// two codewords can join their runs at the boundary, so a limit of 20 cut
+// ordinary messages short and lost their text. 32 bits stays clear of what
+// real traffic sends and still ends a transmission within 63 ms at 512 bit/s.
+constexpr double kLockRunPeriods = 32.0;
 // While receiving, a level held longer than this is closed as a run at once.
 // Otherwise a receiver whose audio rests on a DC offset after the carrier
 // drops would keep the last level for ever: no run, no lock test, no end of
-// the transmission. The margin over 20 is needed because the clock tracker
-// nudges the bit period by a tenth of the run's rounding error before the
-// lock test; a run of 22 periods fails it for any period drift below 5 %.
-constexpr double kHeldRunPeriods = 22.0;
+// the transmission. The margin over the lock limit is needed because the
+// clock tracker nudges the bit period by a tenth of the run's rounding error
+// before the lock test; a margin of 10 % fails it for any period drift
+// below 5 %.
+constexpr double kHeldRunPeriods = 35.0;
 // Runs of the preamble: a clean stream of runs between 1 and 9 bits.
 constexpr double kPreambleMaxBits = 9.0;
 constexpr int kPreambleBitsNeeded = 50;

@@ -71,9 +71,10 @@ struct Expected {
     std::string text;
 };
 
-// Four transmissions: umlauts, a numeric message, an address without text
-// followed by a message over several batches (first RIC, last text), and an
-// alphanumeric message of digits.
+// Five transmissions: umlauts, a numeric message, an address without text
+// followed by a message over several batches (first RIC, last text), and two
+// alphanumeric messages of digits; "112" ends in a codeword whose data bits
+// are all zero, twenty equal bits in a row that must not end the reception.
 std::vector<std::pair<Calls, Expected>> traffic() {
     const std::string alarm = test::germanSevenBit("Einsatz: Brand \u00D6lkessel, Gro\u00DFe Stra\u00DFe 5");
     std::string report;
@@ -86,7 +87,8 @@ std::vector<std::pair<Calls, Expected>> traffic() {
             {{{2000006, 1, PocsagCall::Kind::AddressOnly, ""},
               {100, 2, PocsagCall::Kind::Alphanumeric, report}},
              {2000006, 1, report}},
-            {{{4711, 2, PocsagCall::Kind::Alphanumeric, "4711"}}, {4711, 2, "4711"}}};
+            {{{4711, 2, PocsagCall::Kind::Alphanumeric, "4711"}}, {4711, 2, "4711"}},
+            {{{112233, 3, PocsagCall::Kind::Alphanumeric, "112"}}, {112233, 3, "112"}}};
 }
 
 struct Air {
