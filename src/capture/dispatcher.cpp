@@ -197,7 +197,7 @@ void Dispatcher::runChains(ChannelSide side, TimePoint now) {
         const bool runFms = m_switches.fms[i] && zvei.sequenceDone() <= 0;
         if (runFms && m_switches.zvei[i]) {
             // Both chains read the same samples through the same kind of
-            // front end (offset, dither, crossings): one pass does both.
+            // front end (band-pass, dither, crossings): one pass does both.
             // The five-tone half is done on a copy of its state and kept
             // only if the chain runs, which the FMS chain decides just below.
             CrossingList fmsCrossings;

@@ -1,8 +1,8 @@
 #include "decoders/common/zero_crossings.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -20,89 +20,70 @@ namespace tolvana {
 
 namespace {
 
-// Below this the running mean's next value can be subnormal.
-constexpr double kTinyMean = 0x1.0p-1021;
+// See BandPassState::settle.
+constexpr double kQuiet = 0x1.0p-200;
 
-bool tiny(double mean) noexcept { return std::abs(mean) < kTinyMean; }
+std::size_t sectionsOf(const BandPass& band) noexcept {
+    return std::clamp<std::size_t>(band.count, 1, BandPass::kMaxSections);
+}
 
-// A block of exact (positive) zeros: what a squelched receiver or a muted
-// input delivers, often for minutes.
-bool silent(const ChannelBlock& block) noexcept {
-    std::uint64_t any = 0;
-    for (const double v : block) {
-        any |= std::bit_cast<std::uint64_t>(v);
+// The band-pass and the dither over one block, the plain way: one sample
+// after the other, each section in turn (the order of operations of the
+// header's formulas).
+template <std::size_t kSections>
+void filterAndDither(const ChannelBlock& block, CrossingFront& front, ChannelBlock& clean) noexcept {
+    const BandPass& band = front.band;
+    std::array<double, kSections + 1> last;
+    std::array<double, kSections + 1> beforeLast;
+    for (std::size_t s = 0; s <= kSections; ++s) {
+        last[s] = front.filter.last[s];
+        beforeLast[s] = front.filter.beforeLast[s];
     }
-    return any == 0;
-}
-
-// round(m * k / 2^53), ties to even, for m, k below 2^53.
-std::uint64_t scaleRounded(std::uint64_t m, std::uint64_t k) noexcept {
-    // The 106-bit product from 32-bit halves, so that any compiler will do.
-    const std::uint64_t mLow = m & 0xFFFFFFFFu;
-    const std::uint64_t mHigh = m >> 32;
-    const std::uint64_t kLow = k & 0xFFFFFFFFu;
-    const std::uint64_t kHigh = k >> 32;
-    const std::uint64_t lowLow = mLow * kLow;
-    const std::uint64_t middle = mHigh * kLow + mLow * kHigh + (lowLow >> 32); // below 2^54
-    const std::uint64_t low = (middle << 32) | (lowLow & 0xFFFFFFFFu);
-    const std::uint64_t high = mHigh * kHigh + (middle >> 32);
-    // Split at bit 53: quotient and remainder.
-    const std::uint64_t quotient = (high << 11) | (low >> 53);
-    const std::uint64_t remainder = low & ((std::uint64_t{1} << 53) - 1);
-    const std::uint64_t half = std::uint64_t{1} << 52;
-    const bool up = remainder > half || (remainder == half && (quotient & 1) != 0);
-    return quotient + (up ? 1 : 0);
-}
-
-// Offset removal and dither over a silent block while the mean is tiny,
-// with the values the plain loop gives, bit for bit, but without subnormal
-// arithmetic, which the processor does in slow microcode: a tiny mean
-// decays towards a subnormal value that no longer changes (m * keep rounds
-// back to m) and would stay there for as long as the silence lasts.
-//
-// The mean is s * m * 2^-1074 with m below 2^53 (every double below 2^-1021
-// is a multiple of 2^-1074), keep is k * 2^-53, so mean * keep is exactly
-// s * m * k * 2^-1127, rounded to the grid 2^-1074 whether the result is
-// subnormal or in the lowest normal binade: s * round(m * k / 2^53) * 2^-1074,
-// whose bit pattern is the integer itself. Adding x * weight = +0 (the
-// weight is positive) leaves it, only a -0 becomes +0. Then (0 - mean) +
-// offset is the offset exactly whenever the offset is not zero: its half ulp
-// is at least 2^-107, far above the mean.
-void silentTinyFront(const ChannelBlock& block, CrossingFront& front, ChannelBlock& clean) noexcept {
-    const auto keep = static_cast<std::uint64_t>(front.keep * 0x1.0p53); // exact: keep in [0.5, 1)
-    const std::uint64_t sign = std::bit_cast<std::uint64_t>(front.mean) & 0x8000000000000000u;
-    std::uint64_t m = std::bit_cast<std::uint64_t>(front.mean) & 0x7FFFFFFFFFFFFFFFu;
-    double mean = front.mean;
     Dither dither = front.dither;
     for (std::size_t n = 0; n < block.size(); ++n) {
-        m = scaleRounded(m, keep);
-        mean = m == 0 ? 0.0 : std::bit_cast<double>(sign | m);
-        const double offset = dither.offset();
-        // An offset of exactly 0 comes once in 2^53 samples: then the plain way.
-        clean[n] = offset != 0.0 ? offset : (0.0 - mean) + offset;
+        const double x = block[n];
+        double t = band.gain * (x - beforeLast[0]);
+        beforeLast[0] = last[0];
+        last[0] = x;
+        for (std::size_t k = 1; k <= kSections; ++k) {
+            const BandPass::Section& section = band.sections[k - 1];
+            const double y = (t - section.a2 * beforeLast[k]) - section.a1 * last[k];
+            t = y - beforeLast[k];
+            beforeLast[k] = last[k];
+            last[k] = y;
+        }
+        clean[n] = last[kSections] + dither.offset();
     }
-    front.mean = mean;
+    for (std::size_t s = 0; s <= kSections; ++s) {
+        front.filter.last[s] = last[s];
+        front.filter.beforeLast[s] = beforeLast[s];
+    }
     front.dither = dither;
+    front.filter.settle(kSections + 1);
 }
 
 } // namespace
 
+void BandPassState::settle(std::size_t stages) noexcept {
+    bool quiet = true;
+    for (std::size_t s = 0; s < stages && s < last.size(); ++s) {
+        quiet = quiet && std::abs(last[s]) < kQuiet && std::abs(beforeLast[s]) < kQuiet;
+    }
+    if (quiet) {
+        last.fill(0.0);
+        beforeLast.fill(0.0);
+    }
+}
+
 void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out) noexcept {
+    // Band-pass and dither first, into a block of their own: this pass is
+    // one chain of multiplies and adds per section, which runs best
+    // undisturbed beside the dither's chain.
     ChannelBlock clean;
-    if (tiny(front.mean) && front.keep >= 0.5 && front.keep < 1.0 && front.weight > 0.0 && silent(block)) {
-        silentTinyFront(block, front, clean);
-    } else {
-        // Offset and dither first: this pass is one chain of a multiply and
-        // an add per sample, which runs best undisturbed beside the dither's
-        // chain.
-        double mean = front.mean;
-        Dither dither = front.dither;
-        for (std::size_t n = 0; n < block.size(); ++n) {
-            mean = mean * front.keep + block[n] * front.weight;
-            clean[n] = (block[n] - mean) + dither.offset();
-        }
-        front.mean = mean;
-        front.dither = dither;
+    switch (sectionsOf(front.band)) {
+    case 1: filterAndDither<1>(block, front, clean); break;
+    case 2: filterAndDither<2>(block, front, clean); break;
+    default: filterAndDither<3>(block, front, clean); break;
     }
     out.count = findCrossings(clean.data(), clean.size(), front.crossings, out.period.data(), out.at.data());
 }
@@ -147,43 +128,104 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
     return found;
 }
 
-void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
-               CrossingList& outB) noexcept {
-    if ((tiny(a.mean) || tiny(b.mean)) && silent(block)) {
-        // Silence after a signal: the means have decayed to next to nothing
-        // (see silentTinyFront); each front on its own.
-        runFront(block, a, outA);
-        runFront(block, b, outB);
-        return;
+namespace {
+
+// A block of values in pairs: lane 0 (the even places) belongs to front
+// `a`, lane 1 (the odd places) to `b`.
+struct LanePairs {
+    alignas(16) double values[2 * kBlockFrames];
+    __m128d load(std::size_t n) const noexcept { return _mm_load_pd(values + 2 * n); }
+    void store(std::size_t n, __m128d v) noexcept { _mm_store_pd(values + 2 * n, v); }
+};
+
+__m128d pair(double low, double high) noexcept { return _mm_set_pd(high, low); }
+double low(__m128d v) noexcept { return _mm_cvtsd_f64(v); }
+double high(__m128d v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
+
+// Two fronts over one block in two lanes: lane 0 is `s`, whose band has
+// kShort sections, lane 1 is `l` with kLong sections (kShort <= kLong); every
+// operation acts on each lane alone. Lane 0 takes its output after its own
+// last section (a bit-exact move of the low half); the sections it computes
+// beyond its own, with zero coefficients, never leave the registers.
+template <std::size_t kShort, std::size_t kLong>
+void pairedFronts(const ChannelBlock& block, CrossingFront& s, CrossingList& outS, CrossingFront& l,
+                  CrossingList& outL) noexcept {
+    // Each first section's input, gain * (x[n] - x[n-2]), for the whole
+    // block at once: no sample depends on another here, and the loop below
+    // keeps two registers free for its recurrences.
+    LanePairs input;
+    {
+        const __m128d gain = pair(s.band.gain, l.band.gain);
+        __m128d last = pair(s.filter.last[0], l.filter.last[0]);
+        __m128d beforeLast = pair(s.filter.beforeLast[0], l.filter.beforeLast[0]);
+        for (std::size_t n = 0; n < block.size(); ++n) {
+            const __m128d sample = _mm_set1_pd(block[n]);
+            input.store(n, _mm_mul_pd(gain, _mm_sub_pd(sample, beforeLast)));
+            beforeLast = last;
+            last = sample;
+        }
+        s.filter.last[0] = low(last);
+        s.filter.beforeLast[0] = low(beforeLast);
+        l.filter.last[0] = high(last);
+        l.filter.beforeLast[0] = high(beforeLast);
     }
-    // Lane 0 is `a`, lane 1 is `b`; every operation acts on each lane alone.
-    const auto pair = [](double low, double high) { return _mm_set_pd(high, low); };
+
+    // Plain arrays: std::array would drop the vector type's alignment
+    // attribute.
+    __m128d a1[kLong];
+    __m128d a2[kLong];
+    __m128d last[kLong];
+    __m128d beforeLast[kLong];
+    for (std::size_t k = 0; k < kLong; ++k) {
+        const bool inS = k < kShort;
+        a1[k] = pair(inS ? s.band.sections[k].a1 : 0.0, l.band.sections[k].a1);
+        a2[k] = pair(inS ? s.band.sections[k].a2 : 0.0, l.band.sections[k].a2);
+        last[k] = pair(inS ? s.filter.last[k + 1] : 0.0, l.filter.last[k + 1]);
+        beforeLast[k] = pair(inS ? s.filter.beforeLast[k + 1] : 0.0, l.filter.beforeLast[k + 1]);
+    }
+
     const __m128d zero = _mm_setzero_pd();
     const __m128d one = _mm_set1_pd(1.0);
     const __m128d sign = _mm_set1_pd(-0.0);
-    const __m128d keep = pair(a.keep, b.keep);
-    const __m128d weight = pair(a.weight, b.weight);
-    __m128d mean = pair(a.mean, b.mean);
-    __m128d previous = pair(a.crossings.previous, b.crossings.previous);
-    __m128d rising = pair(a.crossings.rising, b.crossings.rising);
-    __m128d falling = pair(a.crossings.falling, b.crossings.falling);
+    __m128d previous = pair(s.crossings.previous, l.crossings.previous);
+    __m128d rising = pair(s.crossings.rising, l.crossings.rising);
+    __m128d falling = pair(s.crossings.falling, l.crossings.falling);
     // Both dithers step side by side: the same xorshift in two 64-bit lanes.
     // The offset (k - 2^52) / 2^53 of the top 53 bits k is built without an
     // integer conversion, which SSE2 lacks for 64 bits: with h = k / 2 and
     // b = k mod 2, the double with exponent 0 and mantissa h is 1 + h / 2^52,
     // and (1 + h / 2^52 - 1.5) + b / 2^53 is the offset. Both steps are exact
     // (the results fit in 53 bits), so the values are Dither::offset()'s.
-    __m128i state = _mm_set_epi64x(static_cast<std::int64_t>(b.dither.state()),
-                                   static_cast<std::int64_t>(a.dither.state()));
+    __m128i state = _mm_set_epi64x(static_cast<std::int64_t>(l.dither.state()),
+                                   static_cast<std::int64_t>(s.dither.state()));
     const __m128i exponentOfOne = _mm_set1_epi64x(0x3FF0000000000000);
     const __m128i lowBit = _mm_set1_epi64x(1);
     const __m128i halfUlp = _mm_set1_epi64x(0x3CA0000000000000); // 2^-53
     const __m128d oneAndHalf = _mm_set1_pd(1.5);
-    std::size_t foundA = 0;
-    std::size_t foundB = 0;
+    std::size_t foundS = 0;
+    std::size_t foundL = 0;
     for (std::size_t n = 0; n < block.size(); ++n) {
-        const __m128d sample = _mm_set1_pd(block[n]);
-        mean = _mm_add_pd(_mm_mul_pd(mean, keep), _mm_mul_pd(sample, weight));
+        // The band-pass, section after section (see the header).
+        __m128d t = input.load(n);
+        __m128d filtered = zero;
+        [&]<std::size_t... k>(std::index_sequence<k...>) {
+            (
+                [&] {
+                    const __m128d y =
+                        _mm_sub_pd(_mm_sub_pd(t, _mm_mul_pd(a2[k], beforeLast[k])), _mm_mul_pd(a1[k], last[k]));
+                    t = _mm_sub_pd(y, beforeLast[k]);
+                    beforeLast[k] = last[k];
+                    last[k] = y;
+                    if constexpr (k + 1 == kShort) {
+                        filtered = y;
+                    }
+                    if constexpr (k + 1 == kLong && kShort < kLong) {
+                        filtered = _mm_move_sd(y, filtered); // low half: lane 0's own output
+                    }
+                }(),
+                ...);
+        }(std::make_index_sequence<kLong>{});
+
         state = _mm_xor_si128(state, _mm_slli_epi64(state, 13));
         state = _mm_xor_si128(state, _mm_srli_epi64(state, 7));
         state = _mm_xor_si128(state, _mm_slli_epi64(state, 17));
@@ -191,38 +233,65 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
             _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_srli_epi64(state, 12), exponentOfOne)), oneAndHalf);
         const __m128i odd = _mm_sub_epi64(_mm_setzero_si128(), _mm_and_si128(_mm_srli_epi64(state, 11), lowBit));
         const __m128d offset = _mm_add_pd(mantissa, _mm_castsi128_pd(_mm_and_si128(odd, halfUlp)));
-        const __m128d x = _mm_add_pd(_mm_sub_pd(sample, mean), offset);
+        const __m128d x = _mm_add_pd(filtered, offset);
 
         const __m128d up = _mm_cmplt_pd(previous, zero);
         const __m128d rise = _mm_and_pd(up, _mm_cmpge_pd(x, zero));
         const __m128d fall = _mm_andnot_pd(up, _mm_cmplt_pd(x, zero));
         const __m128d d = _mm_max_pd(one, _mm_andnot_pd(sign, _mm_sub_pd(x, previous)));
-        const __m128d t = _mm_div_pd(_mm_andnot_pd(sign, previous), d);
+        const __m128d tp = _mm_div_pd(_mm_andnot_pd(sign, previous), d);
         const __m128d counter = _mm_or_pd(_mm_and_pd(rise, rising), _mm_andnot_pd(rise, falling));
-        const __m128d p = _mm_add_pd(_mm_sub_pd(counter, one), t);
+        const __m128d p = _mm_add_pd(_mm_sub_pd(counter, one), tp);
         const __m128d signedPeriod = _mm_xor_pd(p, _mm_andnot_pd(rise, sign));
-        _mm_storel_pd(outA.period.data() + foundA, signedPeriod);
-        _mm_storeh_pd(outB.period.data() + foundB, signedPeriod);
-        outA.at[foundA] = static_cast<std::uint16_t>(n);
-        outB.at[foundB] = static_cast<std::uint16_t>(n);
+        _mm_storel_pd(outS.period.data() + foundS, signedPeriod);
+        _mm_storeh_pd(outL.period.data() + foundL, signedPeriod);
+        outS.at[foundS] = static_cast<std::uint16_t>(n);
+        outL.at[foundL] = static_cast<std::uint16_t>(n);
         const int valid = _mm_movemask_pd(_mm_and_pd(_mm_or_pd(rise, fall), _mm_cmpgt_pd(p, zero)));
-        foundA += static_cast<std::size_t>(valid & 1);
-        foundB += static_cast<std::size_t>(valid >> 1);
-        const __m128d restart = _mm_sub_pd(one, t);
+        foundS += static_cast<std::size_t>(valid & 1);
+        foundL += static_cast<std::size_t>(valid >> 1);
+        const __m128d restart = _mm_sub_pd(one, tp);
         rising = _mm_add_pd(_mm_or_pd(_mm_and_pd(rise, restart), _mm_andnot_pd(rise, rising)), one);
         falling = _mm_add_pd(_mm_or_pd(_mm_and_pd(fall, restart), _mm_andnot_pd(fall, falling)), one);
         previous = x;
     }
-    const auto low = [](__m128d v) { return _mm_cvtsd_f64(v); };
-    const auto high = [](__m128d v) { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); };
-    a.mean = low(mean);
-    b.mean = high(mean);
-    a.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(state)));
-    b.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(state, state))));
-    a.crossings = {low(previous), low(rising), low(falling)};
-    b.crossings = {high(previous), high(rising), high(falling)};
-    outA.count = foundA;
-    outB.count = foundB;
+
+    for (std::size_t k = 0; k < kLong; ++k) {
+        if (k < kShort) {
+            s.filter.last[k + 1] = low(last[k]);
+            s.filter.beforeLast[k + 1] = low(beforeLast[k]);
+        }
+        l.filter.last[k + 1] = high(last[k]);
+        l.filter.beforeLast[k + 1] = high(beforeLast[k]);
+    }
+    s.filter.settle(kShort + 1);
+    l.filter.settle(kLong + 1);
+    s.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(state)));
+    l.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(state, state))));
+    s.crossings = {low(previous), low(rising), low(falling)};
+    l.crossings = {high(previous), high(rising), high(falling)};
+    outS.count = foundS;
+    outL.count = foundL;
+}
+
+} // namespace
+
+void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+               CrossingList& outB) noexcept {
+    // Lane 0 takes the front with fewer sections.
+    const bool aFirst = sectionsOf(a.band) <= sectionsOf(b.band);
+    CrossingFront& s = aFirst ? a : b;
+    CrossingFront& l = aFirst ? b : a;
+    CrossingList& outS = aFirst ? outA : outB;
+    CrossingList& outL = aFirst ? outB : outA;
+    switch (sectionsOf(s.band) * 4 + sectionsOf(l.band)) {
+    case 1 * 4 + 1: pairedFronts<1, 1>(block, s, outS, l, outL); break;
+    case 1 * 4 + 2: pairedFronts<1, 2>(block, s, outS, l, outL); break;
+    case 1 * 4 + 3: pairedFronts<1, 3>(block, s, outS, l, outL); break;
+    case 2 * 4 + 2: pairedFronts<2, 2>(block, s, outS, l, outL); break;
+    case 2 * 4 + 3: pairedFronts<2, 3>(block, s, outS, l, outL); break;
+    default: pairedFronts<3, 3>(block, s, outS, l, outL); break;
+    }
 }
 
 #else

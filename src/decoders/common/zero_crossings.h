@@ -1,9 +1,13 @@
 // The per-sample front end that the FMS and the five-tone trackers share:
-// a one-pole running mean removes the sound card's offset, a dither of ±0.5
-// keeps silence from sitting on zero, and the zero crossings are measured:
+// a band-pass limits the audio to the chain's signalling band (and removes
+// the sound card's offset with it), a dither of ±0.5 keeps silence from
+// sitting on zero, and the zero crossings are measured:
 //
-//        previous  x                    rising crossing: previous < 0 <= x
-//   0 ------+------*------              t = -previous / max(x - previous, 1)
+//   x ──► band-pass ──► + dither ──► v ──► crossings of v ──► periods
+//         (2 or 3 sections)  (±0.5)
+//
+//        previous  v                    rising crossing: previous < 0 <= v
+//   0 ------+------*------              t = -previous / max(v - previous, 1)
 //           |     /                     period = rising counter - 1 + t
 //           *    /                      rising counter = 1 - t (then +1 per sample)
 //               ^ crossing, t of a sample after `previous`
@@ -15,8 +19,24 @@
 // period of the tone. Right after start-up a counter has seen no crossing yet
 // and the "period" can be zero or negative; such a crossing gives no period.
 //
-// Per sample:  mean = mean * keep + x * weight
-//              v    = (x - mean) + dither        -> crossings of v
+// Why a band-pass: a crossing is wherever the sum of tone and noise changes
+// sign. White noise over the whole 0..11 kHz of the sound card moves the
+// crossings of a tone by far more than the noise inside the tone's band does,
+// and adds crossings of its own at several kHz; with the band limited to the
+// tones of the chain, the crossings measure the tones until the noise inside
+// that band comes near the tone's level.
+//
+// Each section of the band-pass has its zeros at 0 Hz and 11025 Hz
+// (numerator 1 - z^-2), so the cascade passes no offset at all:
+//
+//   s0[n] = x[n]                                             input
+//   t     = gain * (s0[n] - s0[n-2])                         first section's input
+//   sk[n] = (t - a2 * sk[n-2]) - a1 * sk[n-1]                section k
+//   t     = sk[n] - sk[n-2]                                  next section's input
+//   v[n]  = sK[n] + dither                                   K = last section
+//
+// The operations run in exactly this order in every form of the loop (see
+// tests/decoders/common), so that each form gives the same bits.
 #pragma once
 
 #include <array>
@@ -28,6 +48,34 @@
 
 namespace tolvana {
 
+/// The coefficients of a band-pass of one to three sections (see above);
+/// fixed for 22050 Hz, written out where each chain defines its band.
+struct BandPass {
+    static constexpr std::size_t kMaxSections = 3;
+    struct Section {
+        double a1 = 0.0;
+        double a2 = 0.0;
+    };
+    double gain = 1.0;
+    std::array<Section, kMaxSections> sections{};
+    std::size_t count = 1; ///< sections in use, 1..kMaxSections
+};
+
+/// What the band-pass carries from one block to the next: the last two
+/// values of its input (stage 0) and of each section's output (stage k).
+struct BandPassState {
+    std::array<double, BandPass::kMaxSections + 1> last{};       ///< value at n-1
+    std::array<double, BandPass::kMaxSections + 1> beforeLast{}; ///< value at n-2
+
+    /// After a block: a filter whose every value has decayed below 2^-200
+    /// (silence) is set to exact zeros. Its values would otherwise sink into
+    /// subnormal numbers, which the processor computes in slow microcode,
+    /// and stay there for as long as the silence lasts. The bands in use ring
+    /// down by a factor of 10^30 or more per block, so the flush comes a few
+    /// blocks after the sound stops.
+    void settle(std::size_t stages) noexcept;
+};
+
 /// What the crossing search carries from one block to the next.
 struct CrossingState {
     double previous = 0.0; ///< the last sample of the previous block
@@ -35,15 +83,13 @@ struct CrossingState {
     double falling = 0.0;  ///< samples since the last falling crossing
 };
 
-/// One tracker's front end: its mean's weights, the mean, its dither, its
-/// crossing state.
+/// One tracker's front end: its band, the band-pass's state, its dither,
+/// its crossing state.
 struct CrossingFront {
-    CrossingFront(double keepWeight, double sampleWeight, std::uint64_t seed) noexcept
-        : keep(keepWeight), weight(sampleWeight), dither(seed) {}
+    CrossingFront(const BandPass& bandPass, std::uint64_t seed) noexcept : band(bandPass), dither(seed) {}
 
-    double keep;   ///< weight of the old mean
-    double weight; ///< weight of the new sample
-    double mean = 0.0;
+    BandPass band;
+    BandPassState filter;
     Dither dither;
     CrossingState crossings;
 };

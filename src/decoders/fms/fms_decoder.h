@@ -3,7 +3,7 @@
 // per captured buffer. See fms_demodulator.h and fms_telegram.h for the
 // signal and the telegram layout.
 //
-//   block -> offset removal -> zero-crossing estimates -> preamble search
+//   block -> band-pass -> zero-crossing estimates -> preamble search
 //         -> bit slicer -> telegram / follow-ups -> sink: fmsReception
 //                       `-> call-tone runs ---------> sink: toneCall I, II
 #pragma once

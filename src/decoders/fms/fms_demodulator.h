@@ -17,6 +17,14 @@
 // two estimates per bit time, 1800 Hz three. The slicer counts them: three
 // high estimates make a bit 0, two low ones a bit 1.
 //
+// Band: the front end passes 900..2300 Hz (4th-order Butterworth band-pass,
+// two sections; see zero_crossings.h). It holds both FSK tones, tone I
+// (1750 Hz) and tone II (2050..2200 Hz) inside its 3 dB corners. Measured
+// with white noise over the whole band (bench/noise_sweep.py): narrower
+// corners gain little for telegrams but cost tone II, and a 6th order reads
+// fewer telegrams than the 4th: its steeper phase across the band bends the
+// crossings where 1200 Hz and 1800 Hz meet.
+//
 // The estimates wait in a ring of 1024. The reader never passes the writer:
 // positions are counted from the start (64 bit, never wrapping), and when the
 // writer laps the reader the reader moves up to the oldest estimate held.
@@ -30,6 +38,14 @@
 #include "decoders/common/zero_crossings.h"
 
 namespace tolvana {
+
+/// The FMS chain's band-pass: Butterworth, 4th order, 900..2300 Hz at 22050
+/// Hz (bilinear transform with both corners prewarped), 0 dB at 1439 Hz.
+inline constexpr BandPass kFmsBand{
+    .gain = 0.030801738906865234,
+    .sections = {{{-1.4040273504447505, 0.68778290596935521}, {-1.752415832512719, 0.82735388317999958}, {}}},
+    .count = 2,
+};
 
 /// Bit positions sliced for a first telegram (0..55) and a follow-up (0..47).
 inline constexpr int kFmsTelegramBits = 56;
@@ -59,15 +75,15 @@ class FmsDemodulator {
 public:
     static constexpr std::size_t kRingSize = 1024;
 
-    explicit FmsDemodulator(std::uint64_t seed) noexcept : m_front(0.999, 0.001, seed) {}
+    explicit FmsDemodulator(std::uint64_t seed) noexcept : m_front(kFmsBand, seed) {}
 
-    /// Offset removal and frequency estimation over one block; the call-tone
+    /// Band-pass and frequency estimation over one block; the call-tone
     /// flags then tell whether a call tone ended inside this block.
     void process(const ChannelBlock& block) noexcept;
     /// The same, with the block's crossings already found by the front end
     /// (see front()).
     void process(const CrossingList& crossings) noexcept;
-    /// Offset removal, dither and crossing state: the part of process() that
+    /// Band-pass, dither and crossing state: the part of process() that
     /// runs per sample, for a caller that runs it beside another chain's.
     CrossingFront& front() noexcept { return m_front; }
     /// Scans the new estimates for eleven consecutive ones-estimates.
@@ -99,7 +115,7 @@ private:
     }
     void push(double estimate) noexcept;
 
-    // The offset's running mean (0.999 old, 0.001 new), the dither and the
+    // The band-pass (which removes the offset too), the dither and the
     // crossing counters.
     CrossingFront m_front;
     std::array<double, kRingSize> m_ring{};

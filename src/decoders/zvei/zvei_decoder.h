@@ -11,7 +11,7 @@
 //
 //   "12245" is sent as 1060 1160 2600 1400 1530 Hz.
 //
-// Per block: ZveiToneTracker (DC removal, zero-crossing frequency, steadiness
+// Per block: ZveiToneTracker (band-pass, zero-crossing frequency, steadiness
 // filter, one reading per 9.07 ms into a ring) -> ZveiToneSegmenter (steady
 // runs into tones) -> after five tones: labels (zvei_labels.h) -> a sequence
 // of exactly five characters goes to the sink. Filter, duplicate test and

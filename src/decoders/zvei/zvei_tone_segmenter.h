@@ -13,7 +13,9 @@
 // to 4 are kept if the run was 5 to 9 pairs long (about 45 to 90 ms; nominal
 // 70 ms), the fifth tone if it was 5 pairs or longer, since a sender may hold
 // the last tone. Shorter or longer runs are passed over without harm, but six
-// unsteady pairs in a row (about 54 ms without a tone) end the call.
+// unsteady pairs in a row (about 54 ms without a tone) end the call. A tone's
+// frequency is the mean of its run without two entries at either end (of the
+// fifth tone: up to five entries after its start).
 #pragma once
 
 #include <array>

@@ -13,7 +13,7 @@ constexpr double kMaxRelativeDeviation = 0.05;
 } // namespace
 
 void ZveiToneTracker::process(const ChannelBlock& block, ZveiToneRing& ring) noexcept {
-    // DC removal (the average already includes the sample), then the dither,
+    // The band-pass (which leaves no offset), then the dither,
     // which gives silence random crossings that the steadiness filter
     // rejects, instead of a frozen last estimate; then the zero crossings.
     CrossingList crossings;

@@ -125,32 +125,59 @@ struct SweepCase {
     int high;
 };
 
-TEST(ZveiNoiseSweep, DecodedCallsStayInTheirWindow) {
-    const std::vector<SweepCase> levels{{20, 96, 100}, {16, 72, 88}, {13, 10, 25}};
-    for (const SweepCase& level : levels) {
-        std::mt19937 gen(2026);
-        std::uniform_int_distribution<int> digit(0, 9);
-        ZveiRig rig(true, false, 7);
-        const ZveiEncoder encoder;
-        int right = 0;
-        int wrong = 0;
-        for (int k = 0; k < 100; ++k) {
-            std::string call;
-            for (int d = 0; d < 5; ++d) {
-                call += static_cast<char>('0' + digit(gen));
-            }
-            Signal s = encoder.call(call, 0.1, 0.25);
-            addNoise(s, level.snrDb, static_cast<std::uint32_t>(1000 + k));
-            const std::size_t before = rig.calls(kL).size();
-            rig.feedLeft(s, 0.0);
-            const Calls got = rig.calls(kL);
-            for (std::size_t i = before; i < got.size(); ++i) {
-                (got[i] == call ? right : wrong) += 1;
-            }
+struct SweepResult {
+    int right = 0;
+    int wrong = 0;
+};
+
+// 100 calls of five digits drawn from `digits`, each in its own noise.
+SweepResult sweepCalls(double snrDb, const std::string& digits) {
+    std::mt19937 gen(2026);
+    std::uniform_int_distribution<std::size_t> pick(0, digits.size() - 1);
+    ZveiRig rig(true, false, 7);
+    const ZveiEncoder encoder;
+    SweepResult result;
+    for (int k = 0; k < 100; ++k) {
+        std::string call;
+        for (int d = 0; d < 5; ++d) {
+            call += digits[pick(gen)];
         }
-        EXPECT_GE(right, level.low) << level.snrDb << " dB";
-        EXPECT_LE(right, level.high) << level.snrDb << " dB";
-        EXPECT_EQ(wrong, 0) << level.snrDb << " dB";
+        Signal s = encoder.call(call, 0.1, 0.25);
+        addNoise(s, snrDb, static_cast<std::uint32_t>(1000 + k));
+        const std::size_t before = rig.calls(kL).size();
+        rig.feedLeft(s, 0.0);
+        const Calls got = rig.calls(kL);
+        for (std::size_t i = before; i < got.size(); ++i) {
+            (got[i] == call ? result.right : result.wrong) += 1;
+        }
+    }
+    return result;
+}
+
+TEST(ZveiNoiseSweep, DecodedCallsStayInTheirWindow) {
+    // The windows moved with the band-pass in front of the crossings
+    // (780..2900 Hz, see zvei_tone_tracker.h): without it the chain read 96
+    // to 100 calls at 20 dB, 72 to 88 at 16 dB and 10 to 25 at 13 dB; with it
+    // all of them down to 8 dB, and it gives out between 4 and 2 dB.
+    const std::vector<SweepCase> levels{{13, 99, 100}, {6, 90, 99}, {4, 72, 84}, {2, 23, 35}};
+    for (const SweepCase& level : levels) {
+        const SweepResult r = sweepCalls(level.snrDb, "0123456789");
+        EXPECT_GE(r.right, level.low) << level.snrDb << " dB";
+        EXPECT_LE(r.right, level.high) << level.snrDb << " dB";
+        EXPECT_EQ(r.wrong, 0) << level.snrDb << " dB";
+    }
+}
+
+// "7" (1830 Hz) and "L" (1860 Hz, read from 1855 Hz on) are the closest
+// pair of tones. Noise scatters each 9 ms reading of a tone and, in the
+// crossings, pulls it up a little; a single reading of a 7 in 3 dB of noise
+// is now and then above 1855 Hz. The mean of the tone's steady run is not.
+TEST(ZveiNoiseSweep, SevensInNoiseAreNeverReadAsL) {
+    for (const SweepCase& level : {SweepCase{4, 66, 80}, SweepCase{3, 41, 55}, SweepCase{2, 12, 24}}) {
+        const SweepResult r = sweepCalls(level.snrDb, "777123");
+        EXPECT_GE(r.right, level.low) << level.snrDb << " dB";
+        EXPECT_LE(r.right, level.high) << level.snrDb << " dB";
+        EXPECT_EQ(r.wrong, 0) << level.snrDb << " dB";
     }
 }
 
@@ -299,7 +326,13 @@ TEST(ZveiSpecialTones, PagerPreambleNeverMarksASequence) {
     // 256 Hz at 512 bit/s, 1200 Hz at 2400 bit/s). Fading cuts it into steady
     // stretches (here: a short dropout every 75 ms) that fill five tone slots,
     // but none of them is a call and the pager chain must not be held back.
-    for (const double hz : {256.0, 600.0, 1200.0}) {
+    // Behind the band-pass (780..2900 Hz) the 256 Hz wave is five harmonics
+    // of like strength, whose crossings are never steady: no tone slot at all.
+    struct Row {
+        double hz;
+        bool steady;
+    };
+    for (const auto [hz, steady] : {Row{256.0, false}, Row{600.0, true}, Row{1200.0, true}}) {
         Signal s = silence(0.2);
         ToneWriter writer(s, 9000.0);
         for (int k = 0; k < 12; ++k) {
@@ -314,7 +347,7 @@ TEST(ZveiSpecialTones, PagerPreambleNeverMarksASequence) {
         rig.feedLeft(s);
         EXPECT_EQ(rig.sequenceMarks(kL), 0) << hz;
         EXPECT_TRUE(rig.sink.events.empty()) << hz;
-        EXPECT_GE(rig.dispatcher().zvei(kL).counters().unlabelled, 1u) << hz;
+        EXPECT_EQ(rig.dispatcher().zvei(kL).counters().unlabelled >= 1, steady) << hz;
     }
 }
 
