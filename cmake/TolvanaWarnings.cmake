@@ -16,3 +16,10 @@ if(TOLVANA_SANITIZE)
   target_compile_options(tolvana_warnings INTERFACE ${_tolvana_san})
   target_link_options(tolvana_warnings INTERFACE ${_tolvana_san})
 endif()
+
+# libFuzzer learns from the coverage of the code under test, not only of the
+# fuzz target's own file: instrument everything (the fuzz targets add
+# -fsanitize=fuzzer themselves, which also brings libFuzzer's main).
+if(TOLVANA_BUILD_FUZZERS)
+  target_compile_options(tolvana_warnings INTERFACE -fsanitize=fuzzer-no-link)
+endif()
