@@ -12,8 +12,8 @@
 // Checks: nothing crashes, no read returns more than was asked for, and raw
 // PCM at 22050 Hz comes out exactly as it went in (mono on the left, the
 // right channel silent), since nothing needs to be resampled.
-#include <sys/types.h>
-#include <unistd.h>
+#include "capture/audio_source.h"
+#include "checking_sink.h"
 
 #include <array>
 #include <cstddef>
@@ -21,11 +21,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/types.h>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
-
-#include "capture/audio_source.h"
-#include "checking_sink.h"
 
 namespace {
 
@@ -102,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t got = source->readFrames(chunk);
         require(got <= kReadFrames, "a read returns at most the frames asked for");
         if (raw && format.rate == tolvana::kSampleRate) {
-            all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(2 * got));
+            all.insert(all.end(), chunk.begin(),
+                       chunk.begin() + static_cast<std::ptrdiff_t>(2 * got));
         }
         frames += got;
         if (got < kReadFrames) {
@@ -117,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(frames == inFrames, "raw 22050 Hz input keeps its frame count");
         for (std::size_t f = 0; f < inFrames; ++f) {
             if (format.channels == 2) {
-                require(all[2 * f] == sampleAt(body, 2 * f) && all[2 * f + 1] == sampleAt(body, 2 * f + 1),
+                require(all[2 * f] == sampleAt(body, 2 * f) &&
+                            all[2 * f + 1] == sampleAt(body, 2 * f + 1),
                         "raw stereo passes unchanged");
             } else {
                 require(all[2 * f] == sampleAt(body, f) && all[2 * f + 1] == 0,

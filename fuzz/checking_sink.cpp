@@ -110,7 +110,9 @@ void CheckingSink::pocsagPage(ChannelSide side, const PocsagPage& page, TimePoin
     require(page.function >= 0 && page.function <= 3, "POCSAG function 0..3");
     require(page.text.size() <= kMaxPocsagText, "POCSAG text bounded");
     require(validUtf8(page.text), "POCSAG text is valid UTF-8");
-    record(side, "POC " + std::to_string(page.ric) + ' ' + std::to_string(page.function) + ' ' + page.text,
+    record(side,
+           "POC " + std::to_string(page.ric) + ' ' + std::to_string(page.function) + ' ' +
+               page.text,
            time);
 }
 
@@ -130,12 +132,14 @@ std::vector<std::string> dispatchAll(const std::vector<std::int16_t>& samples) {
     for (std::size_t b = 0; b < buffers; ++b) {
         const std::size_t first = b * kBufferValues;
         const std::size_t count = std::min<std::size_t>(kBufferValues, samples.size() - first);
-        std::fill(std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(first), count, buffer.begin()),
+        std::fill(std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(first), count,
+                              buffer.begin()),
                   buffer.end(), std::int16_t{0});
         const TimePoint now{std::chrono::milliseconds(
             kStartMs + static_cast<std::int64_t>(b) * kBlockFrames * 1000 / kSampleRate)};
         sink.setNow(now);
-        checkMeters(dispatcher->dispatchBuffer(std::span<const std::int16_t, kBufferValues>(buffer), now));
+        checkMeters(
+            dispatcher->dispatchBuffer(std::span<const std::int16_t, kBufferValues>(buffer), now));
     }
     return sink.log();
 }

@@ -5,12 +5,12 @@
 // time of the buffer that produced it.
 #pragma once
 
+#include "capture/dispatcher.h"
+#include "decoders/common/reception_sink.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "capture/dispatcher.h"
-#include "decoders/common/reception_sink.h"
 
 namespace tolvana::fuzz {
 

@@ -15,22 +15,21 @@
 // message of a known number, a call tone, and the minute tick that writes
 // the status page. Then every table is saved and read back, and must come
 // back as it was: what the program reads it must be able to keep.
+#include "checking_sink.h"
+#include "handoff/monitor_state.h"
+#include "handoff/reception_handoff.h"
+#include "records/text_file.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
-
-#include "checking_sink.h"
-#include "handoff/monitor_state.h"
-#include "handoff/reception_handoff.h"
-#include "records/text_file.h"
 
 namespace {
 
@@ -71,8 +70,10 @@ std::vector<std::string_view> splitPieces(std::string_view input) {
 
 void writeFile(const QString& path, std::string_view bytes) {
     QFile file(path);
-    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the scratch folder can be written");
-    require(file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()),
+    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate),
+            "the scratch folder can be written");
+    require(file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                static_cast<qint64>(bytes.size()),
             "the scratch folder can be written");
 }
 
@@ -81,13 +82,14 @@ void writeFile(const QString& path, std::string_view bytes) {
 std::optional<QString> statusFileName(std::string_view name) {
     QString out;
     for (const char c : name) {
-        const bool allowed = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                             c == '.' || c == '+' || c == '-' || c == '_';
+        const bool allowed = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                             (c >= 'A' && c <= 'Z') || c == '.' || c == '+' || c == '-' || c == '_';
         if (allowed) {
             out.append(QLatin1Char(c));
         }
     }
-    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String("..") || out.size() > kMaxStatusName) {
+    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String("..") ||
+        out.size() > kMaxStatusName) {
         return std::nullopt;
     }
     return out;
@@ -95,17 +97,28 @@ std::optional<QString> statusFileName(std::string_view name) {
 
 QString namedFile(const DataFolder& folder, int piece, QDate today) {
     switch (piece) {
-    case 0: return folder.monIni();
-    case 1: return folder.vehiclesFile();
-    case 2: return folder.stationNamesFile();
-    case 3: return folder.callNamesFile();
-    case 4: return folder.callAssignmentsFile();
-    case 5: return folder.filterFile(FilterKind::Fms);
-    case 6: return folder.filterFile(FilterKind::Zvei);
-    case 7: return folder.filterFile(FilterKind::Pocsag);
-    case 8: return folder.logFile(ReceptionKind::Fms, today);
-    case 9: return folder.logFile(ReceptionKind::Zvei, today);
-    default: return folder.logFile(ReceptionKind::Pocsag, today);
+    case 0:
+        return folder.monIni();
+    case 1:
+        return folder.vehiclesFile();
+    case 2:
+        return folder.stationNamesFile();
+    case 3:
+        return folder.callNamesFile();
+    case 4:
+        return folder.callAssignmentsFile();
+    case 5:
+        return folder.filterFile(FilterKind::Fms);
+    case 6:
+        return folder.filterFile(FilterKind::Zvei);
+    case 7:
+        return folder.filterFile(FilterKind::Pocsag);
+    case 8:
+        return folder.logFile(ReceptionKind::Fms, today);
+    case 9:
+        return folder.logFile(ReceptionKind::Zvei, today);
+    default:
+        return folder.logFile(ReceptionKind::Pocsag, today);
     }
 }
 
@@ -119,21 +132,23 @@ void useTables(MonitorState& state, TimePoint now) {
     const int inUse = std::min(vehicles.lastUsedIndex(), vehicles.size() - 1);
     for (int i = 0; i <= inUse; ++i) {
         if (!vehicles.at(i).Kennung.isEmpty()) {
-            handoff.fmsReception(ChannelSide::Left,
-                                 FmsReception{FmsTelegram{vehicles.at(i).Kennung.toStdString(), 1, 3, 0}, {}, true},
-                                 now);
+            handoff.fmsReception(
+                ChannelSide::Left,
+                FmsReception{FmsTelegram{vehicles.at(i).Kennung.toStdString(), 1, 3, 0}, {}, true},
+                now);
             break;
         }
     }
-    handoff.fmsReception(ChannelSide::Right, FmsReception{FmsTelegram{"62345678", 0, 0, 0}, {}, true}, now);
+    handoff.fmsReception(ChannelSide::Right,
+                         FmsReception{FmsTelegram{"62345678", 0, 0, 0}, {}, true}, now);
     handoff.toneCall(ChannelSide::Left, ToneCall::ToneII, now);
     if (state.callNames.callNameCount() > 0) {
         const QString nummer = state.callNames.at(0).Nummer;
         handoff.zveiSequence(ChannelSide::Left, ZveiSequence{nummer.toStdString()}, now);
         const qint64 ric = leadingNumber(nummer);
         if (ric >= 0 && ric < (qint64{1} << 21)) {
-            handoff.pocsagPage(ChannelSide::Right, PocsagPage{static_cast<std::uint32_t>(ric), 3, "Probealarm"},
-                               now);
+            handoff.pocsagPage(ChannelSide::Right,
+                               PocsagPage{static_cast<std::uint32_t>(ric), 3, "Probealarm"}, now);
         }
     }
     handoff.housekeeping(now + std::chrono::minutes(1));
@@ -159,12 +174,14 @@ void roundTrip(const MonitorState& state, const std::vector<int>& statusIndexes)
                         again.at(i).Kennung == vehicles.at(i).Kennung,
                     "Fzg.txt reads back as saved");
         }
-        require(again.lastUsedIndex() == vehicles.lastUsedIndex(), "Fzg.txt keeps the last used entry");
+        require(again.lastUsedIndex() == vehicles.lastUsedIndex(),
+                "Fzg.txt keeps the last used entry");
     }
 
     bool allWritten = true;
     for (const int index : statusIndexes) {
-        allWritten = vehicles.saveVehicleStatus(folder, index, vehicles.at(index).Zeit).ok() && allWritten;
+        allWritten =
+            vehicles.saveVehicleStatus(folder, index, vehicles.at(index).Zeit).ok() && allWritten;
     }
     if (allWritten && !statusIndexes.empty()) {
         VehicleTable again(vehicles.size());
@@ -187,7 +204,8 @@ void roundTrip(const MonitorState& state, const std::vector<int>& statusIndexes)
     // the whole file anew.
     CallAssignmentTable assignments = state.callAssignments;
     if (assignments.removeCallAssignment(folder, QStringLiteral("\n"), QStringLiteral("\n")).ok()) {
-        require(assignments == state.callAssignments, "removing nothing keeps every call assignment");
+        require(assignments == state.callAssignments,
+                "removing nothing keeps every call assignment");
         CallAssignmentTable again;
         (void)again.loadCallAssignments(folder);
         require(again == state.callAssignments, "ZVEI_FMS_Zuord.txt reads back as saved");
@@ -204,12 +222,14 @@ void roundTrip(const MonitorState& state, const std::vector<int>& statusIndexes)
 // exists) that costs nothing, and the fuzzer runs many times faster.
 QString scratchTemplate() {
     const QString shm = QStringLiteral("/dev/shm");
-    return QFileInfo(shm).isDir() && QFileInfo(shm).isWritable() ? shm + QStringLiteral("/tolvana-fuzz-XXXXXX")
-                                                                    : QString();
+    return QFileInfo(shm).isDir() && QFileInfo(shm).isWritable()
+               ? shm + QStringLiteral("/tolvana-fuzz-XXXXXX")
+               : QString();
 }
 
 struct Scratch {
-    QTemporaryDir dir = scratchTemplate().isEmpty() ? QTemporaryDir() : QTemporaryDir(scratchTemplate());
+    QTemporaryDir dir =
+        scratchTemplate().isEmpty() ? QTemporaryDir() : QTemporaryDir(scratchTemplate());
     QString root() const { return dir.path() + QStringLiteral("/data"); }
 };
 
@@ -238,8 +258,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t lineEnd = pieces[p].find('\n');
         const std::optional<QString> name = statusFileName(pieces[p].substr(0, lineEnd));
         if (name) {
-            const std::string_view body =
-                lineEnd == std::string_view::npos ? std::string_view() : pieces[p].substr(lineEnd + 1);
+            const std::string_view body = lineEnd == std::string_view::npos
+                                              ? std::string_view()
+                                              : pieces[p].substr(lineEnd + 1);
             writeFile(folder->statusDir() + u'/' + *name, body);
             statusNames.push_back(*name);
         }
@@ -250,8 +271,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const QString& warning : loaded.warnings()) {
         require(!warning.isEmpty(), "a warning has a text");
     }
-    require(state.vehicles.size() == state.boardSize().tableSize(), "the vehicle table fits the board");
-    require(state.vehicles.lastUsedIndex() >= 0 && state.vehicles.lastUsedIndex() < std::max(state.vehicles.size(), 1),
+    require(state.vehicles.size() == state.boardSize().tableSize(),
+            "the vehicle table fits the board");
+    require(state.vehicles.lastUsedIndex() >= 0 &&
+                state.vehicles.lastUsedIndex() < std::max(state.vehicles.size(), 1),
             "the last used entry lies inside the table");
     for (const FilterKind kind : kReceptionKinds) {
         const FilterTable& table = state.filters.table(kind);
@@ -267,7 +290,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (name.endsWith(QLatin1String(".txt"))) {
             bool ok = false;
             const int index = name.chopped(4).toInt(&ok);
-            if (ok && index >= 0 && index < state.vehicles.size() && QString::number(index) + QLatin1String(".txt") == name) {
+            if (ok && index >= 0 && index < state.vehicles.size() &&
+                QString::number(index) + QLatin1String(".txt") == name) {
                 statusIndexes.push_back(index);
             }
         }

@@ -16,12 +16,12 @@
 // inverted (saturating at 32767), as a receiver with the other discriminator
 // polarity would deliver it. A square wave of 1200 Hz is nine samples per
 // half period, one byte each.
+#include "checking_sink.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-#include "checking_sink.h"
 
 namespace {
 

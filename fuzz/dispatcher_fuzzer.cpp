@@ -5,11 +5,11 @@
 //
 //   byte  0    1    2    3    4    5    6    7
 //       | left 0  | right 0 | left 1  | right 1 | ...
+#include "checking_sink.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-#include "checking_sink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::int16_t> samples(size / 2);

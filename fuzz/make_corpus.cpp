@@ -5,7 +5,11 @@
 // fails otherwise. Run it again after an encoder change:
 //
 //   build/dev/fuzz/fuzz_make_corpus fuzz/corpus
-#include <sndfile.h>
+#include "checking_sink.h"
+#include "support/fms_encoder.h"
+#include "support/pocsag_encoder.h"
+#include "support/signal.h"
+#include "support/zvei_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,14 +18,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sndfile.h>
 #include <string>
 #include <vector>
-
-#include "checking_sink.h"
-#include "support/fms_encoder.h"
-#include "support/pocsag_encoder.h"
-#include "support/signal.h"
-#include "support/zvei_encoder.h"
 
 namespace {
 
@@ -64,7 +63,8 @@ void expectDecoded(const std::string& name, const std::vector<std::int16_t>& ste
     }
     for (const std::string& want : expected) {
         if (std::find(got.begin(), got.end(), want) == got.end()) {
-            std::fprintf(stderr, "fuzz_make_corpus: %s does not decode to \"%s\"\n", name.c_str(), want.c_str());
+            std::fprintf(stderr, "fuzz_make_corpus: %s does not decode to \"%s\"\n", name.c_str(),
+                         want.c_str());
             g_ok = false;
         }
     }
@@ -78,7 +78,8 @@ Bytes clippedRuns(const Signal& signal) {
     while (i < signal.samples.size()) {
         const bool high = signal.samples[i] >= 0.0;
         std::size_t run = 1;
-        while (run < 32 && i + run < signal.samples.size() && (signal.samples[i + run] >= 0.0) == high) {
+        while (run < 32 && i + run < signal.samples.size() &&
+               (signal.samples[i + run] >= 0.0) == high) {
             ++run;
         }
         const unsigned level = high ? 1u : 0u;
@@ -94,7 +95,8 @@ std::vector<std::int16_t> expandRuns(const Bytes& runs) {
     for (const char c : runs) {
         const auto b = static_cast<unsigned char>(c);
         const std::int16_t level = (b >> 5) == 1 ? std::int16_t{32767} : std::int16_t{-32768};
-        const std::int16_t other = level == -32768 ? std::int16_t{32767} : static_cast<std::int16_t>(-level);
+        const std::int16_t other =
+            level == -32768 ? std::int16_t{32767} : static_cast<std::int16_t>(-level);
         for (int k = 0; k <= (b & 0x1F); ++k) {
             stereo.push_back(level);
             stereo.push_back(other);
@@ -116,7 +118,8 @@ Bytes soundFile(const std::vector<std::int16_t>& interleaved, int channels, int 
         g_ok = false;
         return {};
     }
-    const auto frames = static_cast<sf_count_t>(interleaved.size() / static_cast<std::size_t>(channels));
+    const auto frames =
+        static_cast<sf_count_t>(interleaved.size() / static_cast<std::size_t>(channels));
     sf_writef_short(f, interleaved.data(), frames);
     sf_close(f);
     std::ifstream in(scratch, std::ios::binary);
@@ -158,7 +161,9 @@ Signal fmsAlarm() {
     return s;
 }
 
-Signal zveiCall() { return ZveiEncoder().call("12345", 0.02, 0.25); }
+Signal zveiCall() {
+    return ZveiEncoder().call("12345", 0.02, 0.25);
+}
 
 Signal pocsag(double bitRate, const std::string& text) {
     PocsagAir air;
@@ -191,8 +196,13 @@ void dispatcherSeeds(const fs::path& dir) {
         {"zvei_call", zveiCall(), Signal{}, {"L ZVEI 12345"}},
         {"zvei_and_fms", zveiCall(), fmsStatus(), {"L ZVEI 12345", "R FMS 62345678 3 00 + "}},
         {"pocsag_512", pocsag(512.0, "Test"), Signal{}, {"L POC 1234567 3 Test"}},
-        {"pocsag_1200", Signal{}, pocsag(1200.0, "Probealarm \u00C4"), {"R POC 1234567 3 Probealarm \u00C4"}},
-        {"pocsag_2400", pocsag(2400.0, "Brand gro\u00DF, Stra\u00DFe 1"), Signal{},
+        {"pocsag_1200",
+         Signal{},
+         pocsag(1200.0, "Probealarm \u00C4"),
+         {"R POC 1234567 3 Probealarm \u00C4"}},
+        {"pocsag_2400",
+         pocsag(2400.0, "Brand gro\u00DF, Stra\u00DFe 1"),
+         Signal{},
          {"L POC 1234567 3 Brand gro\u00DF, Stra\u00DFe 1"}},
     };
     for (const Seed& seed : seeds) {
@@ -238,19 +248,27 @@ void audioSourceSeeds(const fs::path& dir) {
     const std::vector<std::int16_t> mono44k = resampled(short1, 44100);
     const Bytes fileMode(1, '\x00');
 
-    writeBytes(dir / "wav_22050_stereo", fileMode + soundFile(stereo, 2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, scratch));
-    writeBytes(dir / "wav_8000_mono", fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, scratch));
-    writeBytes(dir / "wav_float", fileMode + soundFile(mono, 1, 22050, SF_FORMAT_WAV | SF_FORMAT_FLOAT, scratch));
-    writeBytes(dir / "flac_44100_mono", fileMode + soundFile(mono44k, 1, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, scratch));
-    writeBytes(dir / "ogg_vorbis", fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_OGG | SF_FORMAT_VORBIS, scratch));
-    writeBytes(dir / "aiff", fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, scratch));
-    writeBytes(dir / "au_ulaw", fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_AU | SF_FORMAT_ULAW, scratch));
+    writeBytes(dir / "wav_22050_stereo",
+               fileMode + soundFile(stereo, 2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, scratch));
+    writeBytes(dir / "wav_8000_mono",
+               fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, scratch));
+    writeBytes(dir / "wav_float",
+               fileMode + soundFile(mono, 1, 22050, SF_FORMAT_WAV | SF_FORMAT_FLOAT, scratch));
+    writeBytes(dir / "flac_44100_mono",
+               fileMode + soundFile(mono44k, 1, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, scratch));
+    writeBytes(dir / "ogg_vorbis",
+               fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_OGG | SF_FORMAT_VORBIS, scratch));
+    writeBytes(dir / "aiff",
+               fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, scratch));
+    writeBytes(dir / "au_ulaw",
+               fileMode + soundFile(mono8k, 1, 8000, SF_FORMAT_AU | SF_FORMAT_ULAW, scratch));
     fs::remove(scratch);
 
     // Raw: mode 0x88 is 22050 Hz stereo, 0x81 8000 Hz mono, 0x84 44100 Hz mono.
     writeBytes(dir / "raw_22050_stereo", Bytes(1, '\x88') + littleEndian(stereo));
     writeBytes(dir / "raw_8000_mono", Bytes(1, '\x81') + littleEndian(mono8k));
-    writeBytes(dir / "raw_44100_mono_odd_length", Bytes(1, '\x84') + littleEndian(mono44k) + Bytes(1, '\x7F'));
+    writeBytes(dir / "raw_44100_mono_odd_length",
+               Bytes(1, '\x84') + littleEndian(mono44k) + Bytes(1, '\x7F'));
 }
 
 // Data folder pieces are joined by the record separator 0x1E and a line feed.
@@ -274,28 +292,65 @@ Bytes crlf(const std::vector<Bytes>& lines) {
 }
 
 void dataFolderSeeds(const fs::path& dir) {
-    const Bytes monIni = crlf({"0", "12648384", "12648447", "12632319", "8438015", "16761024", "15790320",
-                               "16777215", "16711935", "16777088", "1", "", "ftp.example.org", "user",
-                               "geheim", "/htdocs", "0", "1", "localhost", "4711", "0", "0", "Empf\xE4nger",
-                               "1", "1", "1", "1", "1", "1", "1"});
+    const Bytes monIni = crlf({"0",
+                               "12648384",
+                               "12648447",
+                               "12632319",
+                               "8438015",
+                               "16761024",
+                               "15790320",
+                               "16777215",
+                               "16711935",
+                               "16777088",
+                               "1",
+                               "",
+                               "ftp.example.org",
+                               "user",
+                               "geheim",
+                               "/htdocs",
+                               "0",
+                               "1",
+                               "localhost",
+                               "4711",
+                               "0",
+                               "0",
+                               "Empf\xE4nger",
+                               "1",
+                               "1",
+                               "1",
+                               "1",
+                               "1",
+                               "1",
+                               "1"});
     const Bytes fzg = crlf({"RTW 1\t\t62345678", "LF 16\tWache Nord\t6234561A", "\t\t", "",
-                            "\xDC" "berland\tK\xF6ln\t62345999"});
-    const Bytes wachen = crlf({"Nord", "S\xFC" "d", "", "Ost"});
-    const Bytes zvei = crlf({"12345\tFlorian 1\t255", "", "1234567\tRIC Wehr\t", "23456\tOhne Farbe"});
+                            "\xDC"
+                            "berland\tK\xF6ln\t62345999"});
+    const Bytes wachen = crlf({"Nord",
+                               "S\xFC"
+                               "d",
+                               "", "Ost"});
+    const Bytes zvei =
+        crlf({"12345\tFlorian 1\t255", "", "1234567\tRIC Wehr\t", "23456\tOhne Farbe"});
     const Bytes zuord = crlf({"62345678\t12345\tRTW 1", "62345678\t1234567\tRTW 1"});
     const Bytes filterFms = crlf({"6\t0", "62\t1", "ohne Tab"});
     const Bytes filterZvei = crlf({"123\t0", "123*\t1", "9\t7"});
     const Bytes filterPoc = crlf({"", "1234567\t0"});
-    const Bytes fmsLog = crlf({"RTW 1\t\t62345678\t3\t0\tFzg->Lst\t07.12.2026 11:00:00\t",
-                               "\tBayern  \t62345678\t10\t0\tLst->Fzg\t07.12.2026 11:01:00\tBRAND, 3"});
+    const Bytes fmsLog =
+        crlf({"RTW 1\t\t62345678\t3\t0\tFzg->Lst\t07.12.2026 11:00:00\t",
+              "\tBayern  \t62345678\t10\t0\tLst->Fzg\t07.12.2026 11:01:00\tBRAND, 3"});
     const Bytes zveiLog = crlf({"12345\tFlorian 1\t07.12.2026 11:02:00"});
-    const Bytes pocLog = crlf({"1234567\t3\tRIC Wehr\t07.12.2026 11:03:00\tProbealarm, \"Stra\xDF" "e\""});
+    const Bytes pocLog = crlf({"1234567\t3\tRIC Wehr\t07.12.2026 11:03:00\tProbealarm, \"Stra\xDF"
+                               "e\""});
 
-    writeBytes(dir / "complete", folder({monIni, fzg, wachen, zvei, zuord, filterFms, filterZvei, filterPoc,
-                                         fmsLog, zveiLog, pocLog, "0.txt\n3\t0\t07.12. 11:00",
-                                         "1.txt\n15\t3\t07.12. 11:30\r\n", "4.txt\n", "017.txt\n2\t1\tx"}));
-    writeBytes(dir / "settings_only", crlf({"2", " 7 ", "-1", "99999999999", "abc", "", "", "", "", "", "1"}));
-    writeBytes(dir / "lf_only_no_last_end", folder({"0\n1\n2", "RTW 1\t\t62345678\nLF\tx", "Nord\nS\xFC" "d"}));
+    writeBytes(dir / "complete",
+               folder({monIni, fzg, wachen, zvei, zuord, filterFms, filterZvei, filterPoc, fmsLog,
+                       zveiLog, pocLog, "0.txt\n3\t0\t07.12. 11:00",
+                       "1.txt\n15\t3\t07.12. 11:30\r\n", "4.txt\n", "017.txt\n2\t1\tx"}));
+    writeBytes(dir / "settings_only",
+               crlf({"2", " 7 ", "-1", "99999999999", "abc", "", "", "", "", "", "1"}));
+    writeBytes(dir / "lf_only_no_last_end", folder({"0\n1\n2", "RTW 1\t\t62345678\nLF\tx",
+                                                    "Nord\nS\xFC"
+                                                    "d"}));
     writeBytes(dir / "empty_files", folder({"", "", "", "", "", "", "", "", "", "", ""}));
 }
 

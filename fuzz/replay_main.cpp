@@ -25,14 +25,16 @@ bool replayFile(const fs::path& path) {
         std::fprintf(stderr, "replay: cannot open %s\n", path.c_str());
         return false;
     }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
     if (in.bad()) {
         std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
         return false;
     }
     // An empty vector has no data(); give the target a valid pointer anyway.
     static const std::uint8_t kNothing = 0;
-    const auto* data = bytes.empty() ? &kNothing : reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto* data =
+        bytes.empty() ? &kNothing : reinterpret_cast<const std::uint8_t*>(bytes.data());
     LLVMFuzzerTestOneInput(data, bytes.size());
     return true;
 }
@@ -53,7 +55,8 @@ int main(int argc, char* argv[]) {
                 }
             }
             if (ec) {
-                std::fprintf(stderr, "replay: cannot list %s: %s\n", arg.c_str(), ec.message().c_str());
+                std::fprintf(stderr, "replay: cannot list %s: %s\n", arg.c_str(),
+                             ec.message().c_str());
                 ok = false;
                 continue;
             }

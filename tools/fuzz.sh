@@ -20,6 +20,9 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=(dispatcher dispatcher_extreme audio_source data_folder)
 fi
 
+# Leaks inside third-party libraries, as for the smoke runs.
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
+
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
