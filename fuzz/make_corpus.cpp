@@ -238,6 +238,9 @@ void extremeSeeds(const fs::path& dir) {
     writeBytes(dir / "square_1200", square);
 }
 
+// Two of these differ from run to run, as libsndfile writes them: the Ogg
+// stream's serial number is random and a float WAV's PEAK chunk holds the
+// time of writing.
 void audioSourceSeeds(const fs::path& dir) {
     const fs::path scratch = fs::temp_directory_path() / "tolvana-make-corpus.snd";
     // A bare telegram is enough here: the target reads files, it does not decode.
