@@ -16,3 +16,17 @@ if(TOLVANA_SANITIZE)
   target_compile_options(tolvana_warnings INTERFACE ${_tolvana_san})
   target_link_options(tolvana_warnings INTERFACE ${_tolvana_san})
 endif()
+
+# clang gives up on a constant expression after about a million evaluation
+# steps; lookup tables that the compiler builds once (the POCSAG slicer's
+# peak decay table has 65537 entries) need more. GCC's limit is far higher.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  target_compile_options(tolvana_warnings INTERFACE -fconstexpr-steps=16777216)
+endif()
+
+# libFuzzer learns from the coverage of the code under test, not only of the
+# fuzz target's own file: instrument everything (the fuzz targets add
+# -fsanitize=fuzzer themselves, which also brings libFuzzer's main).
+if(TOLVANA_BUILD_FUZZERS)
+  target_compile_options(tolvana_warnings INTERFACE -fsanitize=fuzzer-no-link)
+endif()

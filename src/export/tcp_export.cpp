@@ -52,6 +52,9 @@ TcpExport::TcpExport(QObject* parent) : QObject(parent), m_socket(this), m_timer
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TcpExport::supervise);
     connect(&m_socket, &QAbstractSocket::errorOccurred, this, &TcpExport::onSocketError);
+    // The export only writes. Bytes from the receiver (an echo, a greeting, a
+    // flood) would pile up unread in the socket for the program's lifetime.
+    connect(&m_socket, &QIODevice::readyRead, this, [this] { m_socket.skip(m_socket.bytesAvailable()); });
 }
 
 TcpExport::~TcpExport() {
@@ -106,7 +109,8 @@ int TcpExport::state() const {
 }
 
 void TcpExport::send(const std::string& line) {
-    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+    if (m_socket.state() != QAbstractSocket::ConnectedState ||
+        m_socket.bytesToWrite() > kExportMaxPendingBytes) {
         return;
     }
     m_socket.write(toWindows1252(QString::fromStdString(line)));

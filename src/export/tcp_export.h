@@ -70,6 +70,10 @@ inline constexpr std::uint32_t kConnectionIndicatorUnknown = 0xC0C0C0;
 /// The period of the supervision tick.
 inline constexpr int kExportSupervisionMs = 1000;
 
+/// Bytes that may wait in the connection for a receiver that does not read
+/// (some ten thousand lines); further lines are dropped until it catches up.
+inline constexpr qint64 kExportMaxPendingBytes = 1 << 20;
+
 class TcpExport final : public QObject, public LineExport {
     Q_OBJECT
 
@@ -112,7 +116,10 @@ public:
     int state() const;
 
     /// Sends the line as its Windows-1252 bytes, without terminator, if the
-    /// connection stands (state 7); drops it silently otherwise.
+    /// connection stands (state 7); drops it silently otherwise, and also
+    /// while more than kExportMaxPendingBytes wait for a receiver that has
+    /// stopped reading. Whatever the receiver sends back is read and thrown
+    /// away, so neither side can make the program's memory grow without end.
     void send(const std::string& line) override;
 
     /// For the headless program, which has no running event loop: connects

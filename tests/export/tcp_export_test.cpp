@@ -240,6 +240,83 @@ TEST(TcpExportHeadless, WaitForConnectedFailsWhenNobodyListens) {
     EXPECT_TRUE(exporter.flush(100));
 }
 
+// A receiver that misbehaves must not make the program's memory grow: what it
+// sends is thrown away, and while it does not read, lines beyond a bounded
+// backlog are dropped, whole, as lines to a closed connection are.
+class PeerOnce {
+public:
+    bool listen() {
+        if (!m_server.listen(QHostAddress::LocalHost, 0)) {
+            return false;
+        }
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server,
+                         [this] { m_peer = m_server.nextPendingConnection(); });
+        return true;
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    QTcpSocket* peer() const { return m_peer; }
+
+private:
+    QTcpServer m_server;
+    QTcpSocket* m_peer = nullptr;
+};
+
+TEST(TcpExportBadReceiver, BytesFromTheReceiverAreReadAndThrownAway) {
+    PeerOnce receiver;
+    ASSERT_TRUE(receiver.listen());
+    TcpExport exporter;
+    exporter.setTarget(QStringLiteral("127.0.0.1"), receiver.port());
+    exporter.connectExport();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.peer() != nullptr; }));
+    auto* own = exporter.findChild<QTcpSocket*>();
+    ASSERT_NE(own, nullptr);
+
+    const QByteArray flood(4 << 20, 'x');
+    receiver.peer()->write(flood);
+    ASSERT_TRUE(waitFor([&] { return receiver.peer()->bytesToWrite() == 0; }));
+    EXPECT_TRUE(waitFor([&] { return own->bytesAvailable() == 0; }));
+
+    QByteArray got;
+    QObject::connect(receiver.peer(), &QTcpSocket::readyRead, receiver.peer(),
+                     [&] { got += receiver.peer()->readAll(); });
+    exporter.send(kFmsLine);
+    EXPECT_TRUE(waitFor([&] { return got == kFmsBytes; }));
+}
+
+TEST(TcpExportBadReceiver, AReceiverThatStopsReadingHoldsABoundedBacklog) {
+    PeerOnce receiver;
+    ASSERT_TRUE(receiver.listen());
+    TcpExport exporter;
+    exporter.setTarget(QStringLiteral("127.0.0.1"), receiver.port());
+    exporter.connectExport();
+    ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.peer() != nullptr; }));
+    auto* own = exporter.findChild<QTcpSocket*>();
+    ASSERT_NE(own, nullptr);
+    // The receiver takes a few bytes and then no more; the system's buffers
+    // fill, and everything else waits in the export's connection.
+    receiver.peer()->setReadBufferSize(4096);
+
+    const std::string line = pocsagExportLine(1234567, 3, std::string(800, 'a'));
+    const auto lineBytes = static_cast<qint64>(line.size());
+    for (int i = 0; i < 24000; ++i) { // about 20 MB
+        exporter.send(line);
+    }
+    EXPECT_LE(own->bytesToWrite(), kExportMaxPendingBytes + lineBytes);
+
+    // It reads again: what was kept arrives, as whole lines.
+    QByteArray got;
+    receiver.peer()->setReadBufferSize(0);
+    QObject::connect(receiver.peer(), &QTcpSocket::readyRead, receiver.peer(),
+                     [&] { got += receiver.peer()->readAll(); });
+    got += receiver.peer()->readAll();
+    ASSERT_TRUE(waitFor([&] { return own->bytesToWrite() == 0; }));
+    settle();
+    got += receiver.peer()->readAll();
+    EXPECT_GT(got.size(), 0);
+    EXPECT_EQ(got.size() % lineBytes, 0);
+    EXPECT_TRUE(got.endsWith("#+"));
+}
+
 struct StateRow {
     int state;
     std::uint32_t colour;

@@ -21,6 +21,17 @@ int field(const FmsBits& bits, int a, int b) noexcept {
     return value;
 }
 
+// The same with an undecodable bit read as 1, as the CRC reads it, so that a
+// number field never exceeds its width (status 0..15, TKI 0..3, direction
+// 0..1) even in a telegram that is rejected for that bit.
+int numberField(const FmsBits& bits, int a, int b) noexcept {
+    int value = 0;
+    for (int j = 0; j <= b - a; ++j) {
+        value |= (bits.value[static_cast<std::size_t>(a + j)] != 0 ? 1 : 0) << j;
+    }
+    return value;
+}
+
 bool anyUndecodable(const FmsBits& bits, int last) noexcept {
     const auto end = bits.value.begin() + std::min(last + 1, bits.count);
     return std::find(bits.value.begin(), end, kFmsUndecodable) != end;
@@ -105,9 +116,9 @@ bool FmsTelegramDecoder::decode(const FmsBits& bits) {
 void FmsTelegramDecoder::decodeFirst(const FmsBits& bits) {
     FmsTelegram& t = m_reception.telegram;
     t.kennung = kennungOf(bits);
-    t.status = field(bits, 40, 43);
-    t.richtung = field(bits, 45, 45);
-    t.tki = field(bits, 46, 47);
+    t.status = numberField(bits, 40, 43);
+    t.richtung = numberField(bits, 45, 45);
+    t.tki = numberField(bits, 46, 47);
     m_reception.followUpText.clear();
     m_followUpCount = 0;
     m_followUpTotal = 0;

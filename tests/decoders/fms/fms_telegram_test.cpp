@@ -81,6 +81,11 @@ TEST(FmsTelegram, EveryFaultyBitRejectsTheTelegram) {
             EXPECT_FALSE(d.followUpPending()) << "a faulty alarm waits for nothing, bit " << pos;
             const FmsRejection why = fault == 2 && pos < 48 ? FmsRejection::UndecodableBit : FmsRejection::CrcMismatch;
             EXPECT_EQ(d.rejection(), why) << pos;
+            // Even a rejected telegram keeps its numbers inside their fields.
+            const FmsTelegram& t = d.reception().telegram;
+            EXPECT_TRUE(t.status >= 0 && t.status <= 15) << pos << ": status " << t.status;
+            EXPECT_TRUE(t.tki >= 0 && t.tki <= 3) << pos << ": tki " << t.tki;
+            EXPECT_TRUE(t.richtung == 0 || t.richtung == 1) << pos << ": richtung " << t.richtung;
         }
     }
     // The end bit is not examined.
