@@ -7,6 +7,10 @@
 #if defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
 #define TOLVANA_CROSSINGS_SSE2 1
+#if defined(__GNUC__)
+#include <immintrin.h>
+#define TOLVANA_CROSSINGS_AVX2 1
+#endif
 #endif
 
 namespace tolvana {
@@ -274,6 +278,194 @@ void pairedFronts(const ChannelBlock& block, CrossingFront& s, CrossingList& out
     outL.count = foundL;
 }
 
+#ifdef TOLVANA_CROSSINGS_AVX2
+
+// The four front ends of a stereo buffer in the four lanes of one AVX2
+// vector: lanes 0 and 1 are `ls` (kShort sections) and `ll` (kLong) over the
+// left block, lanes 2 and 3 `rs` and `rl` over the right block. Each lane
+// goes through pairedFronts' operations in pairedFronts' order, and AVX2
+// brings no fused multiply-add (the compiler cannot contract a multiply and
+// an add into one rounding here), so every lane's values are runFront's bit
+// for bit.
+[[gnu::target("avx2")]] inline __m256d load4(const std::array<double, 4>& v) noexcept { return _mm256_loadu_pd(v.data()); }
+
+template <std::size_t kShort, std::size_t kLong>
+[[gnu::target("avx2")]] void quadFronts(const ChannelBlock& left, FrontRun ls, FrontRun ll,
+                                        const ChannelBlock& right, FrontRun rs, FrontRun rl) noexcept {
+    CrossingFront* const front[4] = {&ls.front, &ll.front, &rs.front, &rl.front};
+    // (A lambda does not inherit the function's target, so the lambdas
+    // here gather plain numbers and the loads stay outside them.)
+    const auto gather = [&](auto value) {
+        std::array<double, 4> v;
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            v[lane] = value(*front[lane], lane);
+        }
+        return v;
+    };
+
+    const auto inLane = [](std::size_t lane, std::size_t k) { return k < (lane % 2 == 0 ? kShort : kLong); };
+
+    // Each first section's input for the whole block, as in pairedFronts.
+    alignas(32) double input[4 * kBlockFrames];
+    {
+        const __m256d gain = load4(gather([](const CrossingFront& f, std::size_t) { return f.band.gain; }));
+        __m256d last = load4(gather([](const CrossingFront& f, std::size_t) { return f.filter.last[0]; }));
+        __m256d beforeLast = load4(gather([](const CrossingFront& f, std::size_t) { return f.filter.beforeLast[0]; }));
+        for (std::size_t n = 0; n < kBlockFrames; ++n) {
+            const __m256d sample = _mm256_setr_pd(left[n], left[n], right[n], right[n]);
+            _mm256_store_pd(input + 4 * n, _mm256_mul_pd(gain, _mm256_sub_pd(sample, beforeLast)));
+            beforeLast = last;
+            last = sample;
+        }
+        alignas(32) double l[4];
+        alignas(32) double b[4];
+        _mm256_store_pd(l, last);
+        _mm256_store_pd(b, beforeLast);
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            front[lane]->filter.last[0] = l[lane];
+            front[lane]->filter.beforeLast[0] = b[lane];
+        }
+    }
+
+    __m256d a1[kLong];
+    __m256d a2[kLong];
+    __m256d last[kLong];
+    __m256d beforeLast[kLong];
+    for (std::size_t k = 0; k < kLong; ++k) {
+        // A short lane runs the sections beyond its own with zero
+        // coefficients; their values never leave the registers.
+        a1[k] = load4(gather([&](const CrossingFront& f, std::size_t lane) { return inLane(lane, k) ? f.band.sections[k].a1 : 0.0; }));
+        a2[k] = load4(gather([&](const CrossingFront& f, std::size_t lane) { return inLane(lane, k) ? f.band.sections[k].a2 : 0.0; }));
+        last[k] = load4(gather([&](const CrossingFront& f, std::size_t lane) { return inLane(lane, k) ? f.filter.last[k + 1] : 0.0; }));
+        beforeLast[k] =
+            load4(gather([&](const CrossingFront& f, std::size_t lane) { return inLane(lane, k) ? f.filter.beforeLast[k + 1] : 0.0; }));
+    }
+
+    // The dither as in pairedFronts, in four 64-bit lanes.
+    __m256i state = _mm256_setr_epi64x(
+        static_cast<std::int64_t>(front[0]->dither.state()), static_cast<std::int64_t>(front[1]->dither.state()),
+        static_cast<std::int64_t>(front[2]->dither.state()), static_cast<std::int64_t>(front[3]->dither.state()));
+    const __m256i exponentOfOne = _mm256_set1_epi64x(0x3FF0000000000000);
+    const __m256i lowBit = _mm256_set1_epi64x(1);
+    const __m256i halfUlp = _mm256_set1_epi64x(0x3CA0000000000000); // 2^-53
+    const __m256d oneAndHalf = _mm256_set1_pd(1.5);
+    // Band-pass and dither first, in place of the input: in one loop with
+    // the crossing search, four lanes of both would not fit the sixteen
+    // registers, and the filter's state would go through memory on its
+    // chain of dependent multiplies and adds.
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        __m256d t = _mm256_load_pd(input + 4 * n);
+        __m256d filtered = _mm256_setzero_pd();
+        // Unrolled, so that the sections' state stays in registers.
+#pragma GCC unroll 3
+        for (std::size_t k = 0; k < kLong; ++k) {
+            const __m256d y = _mm256_sub_pd(_mm256_sub_pd(t, _mm256_mul_pd(a2[k], beforeLast[k])),
+                                            _mm256_mul_pd(a1[k], last[k]));
+            t = _mm256_sub_pd(y, beforeLast[k]);
+            beforeLast[k] = last[k];
+            last[k] = y;
+            if (k + 1 == kShort) {
+                filtered = y;
+            }
+            if (k + 1 == kLong && kShort < kLong) {
+                filtered = _mm256_blend_pd(y, filtered, 0x5); // lanes 0 and 2: the short fronts' own output
+            }
+        }
+
+        state = _mm256_xor_si256(state, _mm256_slli_epi64(state, 13));
+        state = _mm256_xor_si256(state, _mm256_srli_epi64(state, 7));
+        state = _mm256_xor_si256(state, _mm256_slli_epi64(state, 17));
+        const __m256d mantissa = _mm256_sub_pd(
+            _mm256_castsi256_pd(_mm256_or_si256(_mm256_srli_epi64(state, 12), exponentOfOne)), oneAndHalf);
+        const __m256i odd =
+            _mm256_sub_epi64(_mm256_setzero_si256(), _mm256_and_si256(_mm256_srli_epi64(state, 11), lowBit));
+        const __m256d offset = _mm256_add_pd(mantissa, _mm256_castsi256_pd(_mm256_and_si256(odd, halfUlp)));
+        _mm256_store_pd(input + 4 * n, _mm256_add_pd(filtered, offset));
+    }
+
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    __m256d previous = load4(gather([](const CrossingFront& f, std::size_t) { return f.crossings.previous; }));
+    __m256d rising = load4(gather([](const CrossingFront& f, std::size_t) { return f.crossings.rising; }));
+    __m256d falling = load4(gather([](const CrossingFront& f, std::size_t) { return f.crossings.falling; }));
+    CrossingList& out0 = ls.out;
+    CrossingList& out1 = ll.out;
+    CrossingList& out2 = rs.out;
+    CrossingList& out3 = rl.out;
+    std::size_t found0 = 0;
+    std::size_t found1 = 0;
+    std::size_t found2 = 0;
+    std::size_t found3 = 0;
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        const __m256d x = _mm256_load_pd(input + 4 * n);
+        const __m256d up = _mm256_cmp_pd(previous, zero, _CMP_LT_OQ);
+        const __m256d rise = _mm256_and_pd(up, _mm256_cmp_pd(x, zero, _CMP_GE_OQ));
+        const __m256d fall = _mm256_andnot_pd(up, _mm256_cmp_pd(x, zero, _CMP_LT_OQ));
+        const __m256d d = _mm256_max_pd(one, _mm256_andnot_pd(sign, _mm256_sub_pd(x, previous)));
+        const __m256d tp = _mm256_div_pd(_mm256_andnot_pd(sign, previous), d);
+        const __m256d counter = _mm256_or_pd(_mm256_and_pd(rise, rising), _mm256_andnot_pd(rise, falling));
+        const __m256d p = _mm256_add_pd(_mm256_sub_pd(counter, one), tp);
+        const __m256d signedPeriod = _mm256_xor_pd(p, _mm256_andnot_pd(rise, sign));
+        const __m128d leftPeriods = _mm256_castpd256_pd128(signedPeriod);
+        const __m128d rightPeriods = _mm256_extractf128_pd(signedPeriod, 1);
+        _mm_storel_pd(out0.period.data() + found0, leftPeriods);
+        _mm_storeh_pd(out1.period.data() + found1, leftPeriods);
+        _mm_storel_pd(out2.period.data() + found2, rightPeriods);
+        _mm_storeh_pd(out3.period.data() + found3, rightPeriods);
+        const auto at = static_cast<std::uint16_t>(n);
+        out0.at[found0] = at;
+        out1.at[found1] = at;
+        out2.at[found2] = at;
+        out3.at[found3] = at;
+        const auto valid = static_cast<unsigned>(
+            _mm256_movemask_pd(_mm256_and_pd(_mm256_or_pd(rise, fall), _mm256_cmp_pd(p, zero, _CMP_GT_OQ))));
+        found0 += valid & 1U;
+        found1 += (valid >> 1) & 1U;
+        found2 += (valid >> 2) & 1U;
+        found3 += valid >> 3;
+        const __m256d restart = _mm256_sub_pd(one, tp);
+        rising = _mm256_add_pd(_mm256_or_pd(_mm256_and_pd(rise, restart), _mm256_andnot_pd(rise, rising)), one);
+        falling = _mm256_add_pd(_mm256_or_pd(_mm256_and_pd(fall, restart), _mm256_andnot_pd(fall, falling)), one);
+        previous = x;
+    }
+
+    alignas(32) double lane[4];
+    for (std::size_t k = 0; k < kLong; ++k) {
+        _mm256_store_pd(lane, last[k]);
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (inLane(i, k)) {
+                front[i]->filter.last[k + 1] = lane[i];
+            }
+        }
+        _mm256_store_pd(lane, beforeLast[k]);
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (inLane(i, k)) {
+                front[i]->filter.beforeLast[k + 1] = lane[i];
+            }
+        }
+    }
+    alignas(32) double p[4];
+    alignas(32) double r[4];
+    alignas(32) double f[4];
+    alignas(32) std::uint64_t s[4];
+    _mm256_store_pd(p, previous);
+    _mm256_store_pd(r, rising);
+    _mm256_store_pd(f, falling);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(s), state);
+    for (std::size_t i = 0; i < 4; ++i) {
+        front[i]->filter.settle((i % 2 == 0 ? kShort : kLong) + 1);
+        front[i]->dither.setState(s[i]);
+        front[i]->crossings = {p[i], r[i], f[i]};
+    }
+    out0.count = found0;
+    out1.count = found1;
+    out2.count = found2;
+    out3.count = found3;
+}
+
+#endif
+
 } // namespace
 
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
@@ -292,6 +484,42 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
     case 2 * 4 + 3: pairedFronts<2, 3>(block, s, outS, l, outL); break;
     default: pairedFronts<3, 3>(block, s, outS, l, outL); break;
     }
+}
+
+bool fourLaneFronts() noexcept {
+#ifdef TOLVANA_CROSSINGS_AVX2
+    return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
+}
+
+void runFronts(const ChannelBlock& left, FrontRun leftA, FrontRun leftB, const ChannelBlock& right,
+               FrontRun rightA, FrontRun rightB) noexcept {
+#ifdef TOLVANA_CROSSINGS_AVX2
+    // Each side's lane 0 takes the front with fewer sections; the four lanes
+    // need both sides to have the same sections.
+    const bool leftFirst = sectionsOf(leftA.front.band) <= sectionsOf(leftB.front.band);
+    const bool rightFirst = sectionsOf(rightA.front.band) <= sectionsOf(rightB.front.band);
+    const FrontRun ls = leftFirst ? leftA : leftB;
+    const FrontRun ll = leftFirst ? leftB : leftA;
+    const FrontRun rs = rightFirst ? rightA : rightB;
+    const FrontRun rl = rightFirst ? rightB : rightA;
+    const std::size_t shortSections = sectionsOf(ls.front.band);
+    const std::size_t longSections = sectionsOf(ll.front.band);
+    if (fourLaneFronts() && shortSections == sectionsOf(rs.front.band) && longSections == sectionsOf(rl.front.band)) {
+        switch (shortSections * 4 + longSections) {
+        case 1 * 4 + 1: quadFronts<1, 1>(left, ls, ll, right, rs, rl); return;
+        case 1 * 4 + 2: quadFronts<1, 2>(left, ls, ll, right, rs, rl); return;
+        case 1 * 4 + 3: quadFronts<1, 3>(left, ls, ll, right, rs, rl); return;
+        case 2 * 4 + 2: quadFronts<2, 2>(left, ls, ll, right, rs, rl); return;
+        case 2 * 4 + 3: quadFronts<2, 3>(left, ls, ll, right, rs, rl); return;
+        default: quadFronts<3, 3>(left, ls, ll, right, rs, rl); return;
+        }
+    }
+#endif
+    runFronts(left, leftA.front, leftA.out, leftB.front, leftB.out);
+    runFronts(right, rightA.front, rightA.out, rightB.front, rightB.out);
 }
 
 #else
@@ -327,6 +555,14 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
                CrossingList& outB) noexcept {
     runFront(block, a, outA);
     runFront(block, b, outB);
+}
+
+bool fourLaneFronts() noexcept { return false; }
+
+void runFronts(const ChannelBlock& left, FrontRun leftA, FrontRun leftB, const ChannelBlock& right,
+               FrontRun rightA, FrontRun rightB) noexcept {
+    runFronts(left, leftA.front, leftA.out, leftB.front, leftB.out);
+    runFronts(right, rightA.front, rightA.out, rightB.front, rightB.out);
 }
 
 #endif

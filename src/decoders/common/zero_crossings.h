@@ -120,4 +120,21 @@ void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
                CrossingList& outB) noexcept;
 
+/// One front end's part in a pass over several: its state and its output.
+struct FrontRun {
+    CrossingFront& front;
+    CrossingList& out;
+};
+
+/// Runs the four front ends of a stereo buffer in one pass: `leftA` and
+/// `leftB` over `left`, `rightA` and `rightB` over `right`, each with exactly
+/// the arithmetic of runFront. Four lanes of one AVX2 vector where the
+/// processor has them and both sides' pairs have the same numbers of
+/// sections; otherwise runFronts per side.
+void runFronts(const ChannelBlock& left, FrontRun leftA, FrontRun leftB, const ChannelBlock& right,
+               FrontRun rightA, FrontRun rightB) noexcept;
+
+/// Whether this processor runs the stereo runFronts in four lanes.
+bool fourLaneFronts() noexcept;
+
 } // namespace tolvana

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <iterator>
@@ -264,6 +265,71 @@ INSTANTIATE_TEST_SUITE_P(
                       BandPair{"FmsTwice", kFmsBand, kFmsBand}, BandPair{"ZveiTwice", kZveiBand, kZveiBand},
                       BandPair{"OneSectionAndThree", oneSection(), kZveiBand}),
     [](const ::testing::TestParamInfo<BandPair>& p) { return std::string(p.param.name); });
+
+struct StereoBands {
+    const char* name;
+    BandPass leftA;
+    BandPass leftB;
+    BandPass rightA;
+    BandPass rightB;
+};
+
+class FourFronts : public ::testing::TestWithParam<StereoBands> {};
+
+// Both sides' pairs in one pass (four lanes where the processor has AVX2):
+// each lane must be its front end run alone and as written down, with the
+// two channels carrying different audio (tones, noise, DC, silence, a
+// channel at full scale); also when one side has sat out blocks and so
+// carries other history into the pass. Pairs with different sections on the
+// two sides take the two-pair way, with the same results.
+TEST_P(FourFronts, EachLaneIsItsFrontAloneAndAsWrittenDown) {
+    const StereoBands& bands = GetParam();
+    std::mt19937_64 rng(8);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::array<CrossingFront, 4> fronts{CrossingFront(bands.leftA, 21), CrossingFront(bands.leftB, 22),
+                                        CrossingFront(bands.rightA, 23), CrossingFront(bands.rightB, 24)};
+    std::array<CrossingFront, 4> plain = fronts;
+    ChannelBlock left;
+    ChannelBlock right;
+    for (int b = 0; b < 40; ++b) {
+        for (std::size_t n = 0; n < kBlockFrames; ++n) {
+            const double t = static_cast<double>(b * 1024 + static_cast<int>(n)) / 22050.0;
+            const double tone = b % 3 == 1 ? 0.0 : 7000.0 * std::sin(2.0 * 3.14159265358979 * (900.0 + 70.0 * b) * t);
+            left[n] = b % 7 == 6 ? 0.0 : std::round(tone + 300.0 * (b % 5) + 1500.0 * noise(rng));
+            const double clipped = (b / 4) % 2 == 0 ? 32767.0 : -32768.0;
+            right[n] = b % 9 == 4   ? clipped
+                       : b % 4 == 3 ? 0.0
+                                    : std::round(std::sin(2.0 * 3.14159265358979 * 1750.0 * t) * 2000.0 +
+                                                 (b % 2 == 0 ? 6000.0 : 50.0) * noise(rng));
+        }
+        const std::string where = "block " + std::to_string(b);
+        std::array<CrossingList, 4> lists;
+        const bool leftSitsOut = b % 5 == 2;
+        if (leftSitsOut) {
+            runFronts(right, fronts[2], lists[2], fronts[3], lists[3]);
+        } else {
+            runFronts(left, {fronts[0], lists[0]}, {fronts[1], lists[1]}, right, {fronts[2], lists[2]},
+                      {fronts[3], lists[3]});
+        }
+        for (std::size_t lane = leftSitsOut ? 2 : 0; lane < 4; ++lane) {
+            std::vector<double> period(kBlockFrames + 1);
+            std::vector<std::size_t> at(kBlockFrames + 1);
+            const std::size_t found = referenceFront(lane < 2 ? left : right, plain[lane], period, at);
+            const std::string lanePlace = where + ", lane " + std::to_string(lane);
+            expectSameAsReference(lists[lane], period, at, found, lanePlace);
+            expectSameFront(fronts[lane], plain[lane], lanePlace);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bands, FourFronts,
+    ::testing::Values(StereoBands{"FmsAndZveiOnBothSides", kFmsBand, kZveiBand, kFmsBand, kZveiBand},
+                      StereoBands{"OrderSwappedOnOneSide", kFmsBand, kZveiBand, kZveiBand, kFmsBand},
+                      StereoBands{"ZveiEverywhere", kZveiBand, kZveiBand, kZveiBand, kZveiBand},
+                      StereoBands{"OneSectionAndThree", oneSection(), kZveiBand, kZveiBand, oneSection()},
+                      StereoBands{"SidesDiffer", kFmsBand, kFmsBand, kZveiBand, kZveiBand}),
+    [](const ::testing::TestParamInfo<StereoBands>& p) { return std::string(p.param.name); });
 
 bool subnormal(double v) { return v != 0.0 && std::abs(v) < 0x1.0p-1022; }
 
