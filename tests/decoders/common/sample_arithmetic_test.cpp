@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -21,6 +22,7 @@
 #include "decoders/fms/fms_demodulator.h"
 #include "decoders/zvei/zvei_tone_tracker.h"
 #include "decoders/pocsag/pocsag_decoder.h"
+#include "decoders/pocsag/pocsag_demodulator.h"
 #include "decoders/pocsag/pocsag_peak_decay.h"
 #include "support/collecting_sink.h"
 #include "support/pocsag_encoder.h"
@@ -398,6 +400,29 @@ TEST(PocsagPeakDecay, TableMatchesTheDoubleRoundingEverywhere) {
     EXPECT_EQ(pocsag::kPeakDecay.decayed(500), 500);
     EXPECT_EQ(pocsag::kPeakDecay.decayed(-500), -500);
     EXPECT_EQ(pocsag::kPeakDecay.decayed(501), 500);
+}
+
+// The POCSAG clock tracker's rounding without the library call: ties both
+// ways and of both parities, signed zeros, the ends of the range where the
+// addition of 2^52 works, numbers that are whole already, infinities, NaN,
+// and random quotients as the tracker makes them.
+TEST(PocsagRounding, NearestWholeIsNearbyintBitForBit) {
+    std::vector<double> values{0.0,     -0.0,    0.5,      -0.5,      1.5,      -1.5,         2.5,
+                               -2.5,    0.49999999999999994,      -0.49999999999999994,    1e-310,
+                               -1e-310, 4.0,     1e300,    -1e300,    0x1.0p51 + 0.5,      0x1.0p52 - 0.5,
+                               -(0x1.0p52 - 0.5), 0x1.0p52, 0x1.0p52 + 1.0, 0x1.0p53 + 2.0,
+                               std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::max()};
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> length(0.0, 2000.0);
+    std::uniform_real_distribution<double> period(8.0, 50.0);
+    for (int i = 0; i < 100000; ++i) {
+        values.push_back(length(rng) / period(rng));
+        values.push_back(static_cast<double>(i % 200) * 0.5 - 50.0);
+    }
+    for (const double v : values) {
+        ASSERT_EQ(bits(pocsag::nearestWhole(v)), bits(std::nearbyint(v))) << v;
+    }
 }
 
 // Samples beyond 16 bits (a caller with its own scaling) take the slicer's
