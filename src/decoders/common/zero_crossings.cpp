@@ -287,6 +287,226 @@ void pairedFronts(const ChannelBlock& block, CrossingFront& s, CrossingList& out
 // brings no fused multiply-add (the compiler cannot contract a multiply and
 // an add into one rounding here), so every lane's values are runFront's bit
 // for bit.
+// Where one lane of crossingsInFourLanes writes: as CrossingList does,
+// with `atOffset` added to each step's number.
+struct FourLaneOutput {
+    double* period;
+    std::uint16_t* at;
+    std::uint16_t atOffset;
+};
+
+// The crossing search of findCrossings in the four lanes of one AVX2
+// vector: row n of `rows` (four doubles) holds each lane's sample at step
+// n; lane i carries on from state[i] and leaves its state there. Returns
+// each lane's number of periods.
+[[gnu::target("avx2")]] std::array<std::size_t, 4> crossingsInFourLanes(const double* rows, std::size_t steps,
+                                                                         CrossingState* state,
+                                                                         const std::array<FourLaneOutput, 4>& out) noexcept {
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    __m256d previous = _mm256_setr_pd(state[0].previous, state[1].previous, state[2].previous, state[3].previous);
+    __m256d rising = _mm256_setr_pd(state[0].rising, state[1].rising, state[2].rising, state[3].rising);
+    __m256d falling = _mm256_setr_pd(state[0].falling, state[1].falling, state[2].falling, state[3].falling);
+    double* const period0 = out[0].period;
+    double* const period1 = out[1].period;
+    double* const period2 = out[2].period;
+    double* const period3 = out[3].period;
+    std::uint16_t* const at0 = out[0].at;
+    std::uint16_t* const at1 = out[1].at;
+    std::uint16_t* const at2 = out[2].at;
+    std::uint16_t* const at3 = out[3].at;
+    std::size_t found0 = 0;
+    std::size_t found1 = 0;
+    std::size_t found2 = 0;
+    std::size_t found3 = 0;
+    for (std::size_t n = 0; n < steps; ++n) {
+        const __m256d x = _mm256_load_pd(rows + 4 * n);
+        const __m256d up = _mm256_cmp_pd(previous, zero, _CMP_LT_OQ);
+        const __m256d rise = _mm256_and_pd(up, _mm256_cmp_pd(x, zero, _CMP_GE_OQ));
+        const __m256d fall = _mm256_andnot_pd(up, _mm256_cmp_pd(x, zero, _CMP_LT_OQ));
+        const __m256d d = _mm256_max_pd(one, _mm256_andnot_pd(sign, _mm256_sub_pd(x, previous)));
+        const __m256d tp = _mm256_div_pd(_mm256_andnot_pd(sign, previous), d);
+        const __m256d counter = _mm256_or_pd(_mm256_and_pd(rise, rising), _mm256_andnot_pd(rise, falling));
+        const __m256d p = _mm256_add_pd(_mm256_sub_pd(counter, one), tp);
+        const __m256d signedPeriod = _mm256_xor_pd(p, _mm256_andnot_pd(rise, sign));
+        const __m128d lowPeriods = _mm256_castpd256_pd128(signedPeriod);
+        const __m128d highPeriods = _mm256_extractf128_pd(signedPeriod, 1);
+        _mm_storel_pd(period0 + found0, lowPeriods);
+        _mm_storeh_pd(period1 + found1, lowPeriods);
+        _mm_storel_pd(period2 + found2, highPeriods);
+        _mm_storeh_pd(period3 + found3, highPeriods);
+        const auto step = static_cast<std::uint16_t>(n);
+        at0[found0] = static_cast<std::uint16_t>(step + out[0].atOffset);
+        at1[found1] = static_cast<std::uint16_t>(step + out[1].atOffset);
+        at2[found2] = static_cast<std::uint16_t>(step + out[2].atOffset);
+        at3[found3] = static_cast<std::uint16_t>(step + out[3].atOffset);
+        const auto valid = static_cast<unsigned>(
+            _mm256_movemask_pd(_mm256_and_pd(_mm256_or_pd(rise, fall), _mm256_cmp_pd(p, zero, _CMP_GT_OQ))));
+        found0 += valid & 1U;
+        found1 += (valid >> 1) & 1U;
+        found2 += (valid >> 2) & 1U;
+        found3 += valid >> 3;
+        const __m256d restart = _mm256_sub_pd(one, tp);
+        rising = _mm256_add_pd(_mm256_or_pd(_mm256_and_pd(rise, restart), _mm256_andnot_pd(rise, rising)), one);
+        falling = _mm256_add_pd(_mm256_or_pd(_mm256_and_pd(fall, restart), _mm256_andnot_pd(fall, falling)), one);
+        previous = x;
+    }
+    alignas(32) double p[4];
+    alignas(32) double r[4];
+    alignas(32) double f[4];
+    _mm256_store_pd(p, previous);
+    _mm256_store_pd(r, rising);
+    _mm256_store_pd(f, falling);
+    for (std::size_t i = 0; i < 4; ++i) {
+        state[i] = {p[i], r[i], f[i]};
+    }
+    return {found0, found1, found2, found3};
+}
+
+// The crossing state before sample `m` of `x` (every `stride`-th value),
+// from the state before its first sample, as the crossing search leaves it:
+// `previous` is the sample before m, and each counter is the one of the
+// last crossing of its direction before m (or the counter it came in with),
+// with 1 added for every sample since, one addition after the other (as
+// the search adds them, so that every rounding is the same).
+CrossingState stateBefore(const double* x, std::size_t stride, std::size_t m, const CrossingState& start) noexcept {
+    const auto before = [&](std::size_t j) { return j == 0 ? start.previous : x[(j - 1) * stride]; };
+    // The search's restart, 1 - t, for a crossing at sample j; its
+    // max(1, |x - previous|) is MAXPD's, which gives the difference when
+    // either value is not a number.
+    const auto restartAt = [&](std::size_t j) {
+        const double previous = before(j);
+        const double difference = std::abs(x[j * stride] - previous);
+        const double d = 1.0 > difference ? 1.0 : difference;
+        return 1.0 - std::abs(previous) / d;
+    };
+    const auto counterBefore = [&](bool rising) {
+        std::size_t j = m;
+        while (j > 0) {
+            const bool up = before(j - 1) < 0.0;
+            const double v = x[(j - 1) * stride];
+            if (rising ? (up && v >= 0.0) : (!up && v < 0.0)) {
+                break;
+            }
+            --j;
+        }
+        // Crossing at j - 1, or none since the start (j == 0).
+        double counter = j == 0 ? (rising ? start.rising : start.falling) : restartAt(j - 1);
+        for (std::size_t k = j; k < m; ++k) {
+            counter += 1.0;
+        }
+        if (j > 0) {
+            counter += 1.0; // the addition of the crossing's own sample
+        }
+        return counter;
+    };
+    return {m == 0 ? start.previous : x[(m - 1) * stride], counterBefore(true), counterBefore(false)};
+}
+
+// pairedFronts for processors with AVX2: the band-pass and the dither in
+// two lanes as there, then the crossing search over the two halves of the
+// block at once, in four lanes: each front from its state at the start and
+// from its state at the middle, which the first half determines and
+// stateBefore works out (a look back to the last crossings before the
+// middle). Each lane's arithmetic is pairedFronts', so are the results.
+template <std::size_t kShort, std::size_t kLong>
+[[gnu::target("avx2")]] void pairedFrontsWide(const ChannelBlock& block, CrossingFront& s, CrossingList& outS,
+                                              CrossingFront& l, CrossingList& outL) noexcept {
+    constexpr std::size_t kHalf = kBlockFrames / 2;
+    LanePairs input;
+    {
+        const __m128d gain = pair(s.band.gain, l.band.gain);
+        __m128d last = pair(s.filter.last[0], l.filter.last[0]);
+        __m128d beforeLast = pair(s.filter.beforeLast[0], l.filter.beforeLast[0]);
+        for (std::size_t n = 0; n < block.size(); ++n) {
+            const __m128d sample = _mm_set1_pd(block[n]);
+            input.store(n, _mm_mul_pd(gain, _mm_sub_pd(sample, beforeLast)));
+            beforeLast = last;
+            last = sample;
+        }
+        s.filter.last[0] = low(last);
+        s.filter.beforeLast[0] = low(beforeLast);
+        l.filter.last[0] = high(last);
+        l.filter.beforeLast[0] = high(beforeLast);
+    }
+
+    __m128d a1[kLong];
+    __m128d a2[kLong];
+    __m128d last[kLong];
+    __m128d beforeLast[kLong];
+    for (std::size_t k = 0; k < kLong; ++k) {
+        const bool inS = k < kShort;
+        a1[k] = pair(inS ? s.band.sections[k].a1 : 0.0, l.band.sections[k].a1);
+        a2[k] = pair(inS ? s.band.sections[k].a2 : 0.0, l.band.sections[k].a2);
+        last[k] = pair(inS ? s.filter.last[k + 1] : 0.0, l.filter.last[k + 1]);
+        beforeLast[k] = pair(inS ? s.filter.beforeLast[k + 1] : 0.0, l.filter.beforeLast[k + 1]);
+    }
+    __m128i state = _mm_set_epi64x(static_cast<std::int64_t>(l.dither.state()),
+                                   static_cast<std::int64_t>(s.dither.state()));
+    const __m128i exponentOfOne = _mm_set1_epi64x(0x3FF0000000000000);
+    const __m128i lowBit = _mm_set1_epi64x(1);
+    const __m128i halfUlp = _mm_set1_epi64x(0x3CA0000000000000); // 2^-53
+    const __m128d oneAndHalf = _mm_set1_pd(1.5);
+    // Row i: the two fronts' samples i and kHalf + i.
+    alignas(32) double rows[4 * kHalf];
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        __m128d t = input.load(n);
+        __m128d filtered = _mm_setzero_pd();
+#pragma GCC unroll 3
+        for (std::size_t k = 0; k < kLong; ++k) {
+            const __m128d y = _mm_sub_pd(_mm_sub_pd(t, _mm_mul_pd(a2[k], beforeLast[k])), _mm_mul_pd(a1[k], last[k]));
+            t = _mm_sub_pd(y, beforeLast[k]);
+            beforeLast[k] = last[k];
+            last[k] = y;
+            if (k + 1 == kShort) {
+                filtered = y;
+            }
+            if (k + 1 == kLong && kShort < kLong) {
+                filtered = _mm_move_sd(y, filtered); // low half: lane 0's own output
+            }
+        }
+        state = _mm_xor_si128(state, _mm_slli_epi64(state, 13));
+        state = _mm_xor_si128(state, _mm_srli_epi64(state, 7));
+        state = _mm_xor_si128(state, _mm_slli_epi64(state, 17));
+        const __m128d mantissa =
+            _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_srli_epi64(state, 12), exponentOfOne)), oneAndHalf);
+        const __m128i odd = _mm_sub_epi64(_mm_setzero_si128(), _mm_and_si128(_mm_srli_epi64(state, 11), lowBit));
+        const __m128d offset = _mm_add_pd(mantissa, _mm_castsi128_pd(_mm_and_si128(odd, halfUlp)));
+        _mm_store_pd(rows + (n < kHalf ? 4 * n : 4 * (n - kHalf) + 2), _mm_add_pd(filtered, offset));
+    }
+    for (std::size_t k = 0; k < kLong; ++k) {
+        if (k < kShort) {
+            s.filter.last[k + 1] = low(last[k]);
+            s.filter.beforeLast[k + 1] = low(beforeLast[k]);
+        }
+        l.filter.last[k + 1] = high(last[k]);
+        l.filter.beforeLast[k + 1] = high(beforeLast[k]);
+    }
+    s.filter.settle(kShort + 1);
+    l.filter.settle(kLong + 1);
+    s.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(state)));
+    l.dither.setState(static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(state, state))));
+
+    // The second halves write behind the first halves' room (a first half
+    // writes at most at place kHalf - 1) and move down afterwards.
+    CrossingState crossings[4] = {s.crossings, l.crossings, stateBefore(rows, 4, kHalf, s.crossings),
+                                  stateBefore(rows + 1, 4, kHalf, l.crossings)};
+    const std::array<FourLaneOutput, 4> lanesOut{
+        FourLaneOutput{outS.period.data(), outS.at.data(), 0}, FourLaneOutput{outL.period.data(), outL.at.data(), 0},
+        FourLaneOutput{outS.period.data() + kHalf, outS.at.data() + kHalf, kHalf},
+        FourLaneOutput{outL.period.data() + kHalf, outL.at.data() + kHalf, kHalf}};
+    const std::array<std::size_t, 4> found = crossingsInFourLanes(rows, kHalf, crossings, lanesOut);
+    for (std::size_t i = 0; i < 2; ++i) {
+        CrossingList& out = i == 0 ? outS : outL;
+        std::copy_n(out.period.begin() + kHalf, found[i + 2], out.period.begin() + static_cast<std::ptrdiff_t>(found[i]));
+        std::copy_n(out.at.begin() + kHalf, found[i + 2], out.at.begin() + static_cast<std::ptrdiff_t>(found[i]));
+        out.count = found[i] + found[i + 2];
+    }
+    s.crossings = crossings[2];
+    l.crossings = crossings[3];
+}
+
 [[gnu::target("avx2")]] inline __m256d load4(const std::array<double, 4>& v) noexcept { return _mm256_loadu_pd(v.data()); }
 
 template <std::size_t kShort, std::size_t kLong>
@@ -383,53 +603,16 @@ template <std::size_t kShort, std::size_t kLong>
         _mm256_store_pd(input + 4 * n, _mm256_add_pd(filtered, offset));
     }
 
-    const __m256d zero = _mm256_setzero_pd();
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d sign = _mm256_set1_pd(-0.0);
-    __m256d previous = load4(gather([](const CrossingFront& f, std::size_t) { return f.crossings.previous; }));
-    __m256d rising = load4(gather([](const CrossingFront& f, std::size_t) { return f.crossings.rising; }));
-    __m256d falling = load4(gather([](const CrossingFront& f, std::size_t) { return f.crossings.falling; }));
-    CrossingList& out0 = ls.out;
-    CrossingList& out1 = ll.out;
-    CrossingList& out2 = rs.out;
-    CrossingList& out3 = rl.out;
-    std::size_t found0 = 0;
-    std::size_t found1 = 0;
-    std::size_t found2 = 0;
-    std::size_t found3 = 0;
-    for (std::size_t n = 0; n < kBlockFrames; ++n) {
-        const __m256d x = _mm256_load_pd(input + 4 * n);
-        const __m256d up = _mm256_cmp_pd(previous, zero, _CMP_LT_OQ);
-        const __m256d rise = _mm256_and_pd(up, _mm256_cmp_pd(x, zero, _CMP_GE_OQ));
-        const __m256d fall = _mm256_andnot_pd(up, _mm256_cmp_pd(x, zero, _CMP_LT_OQ));
-        const __m256d d = _mm256_max_pd(one, _mm256_andnot_pd(sign, _mm256_sub_pd(x, previous)));
-        const __m256d tp = _mm256_div_pd(_mm256_andnot_pd(sign, previous), d);
-        const __m256d counter = _mm256_or_pd(_mm256_and_pd(rise, rising), _mm256_andnot_pd(rise, falling));
-        const __m256d p = _mm256_add_pd(_mm256_sub_pd(counter, one), tp);
-        const __m256d signedPeriod = _mm256_xor_pd(p, _mm256_andnot_pd(rise, sign));
-        const __m128d leftPeriods = _mm256_castpd256_pd128(signedPeriod);
-        const __m128d rightPeriods = _mm256_extractf128_pd(signedPeriod, 1);
-        _mm_storel_pd(out0.period.data() + found0, leftPeriods);
-        _mm_storeh_pd(out1.period.data() + found1, leftPeriods);
-        _mm_storel_pd(out2.period.data() + found2, rightPeriods);
-        _mm_storeh_pd(out3.period.data() + found3, rightPeriods);
-        const auto at = static_cast<std::uint16_t>(n);
-        out0.at[found0] = at;
-        out1.at[found1] = at;
-        out2.at[found2] = at;
-        out3.at[found3] = at;
-        const auto valid = static_cast<unsigned>(
-            _mm256_movemask_pd(_mm256_and_pd(_mm256_or_pd(rise, fall), _mm256_cmp_pd(p, zero, _CMP_GT_OQ))));
-        found0 += valid & 1U;
-        found1 += (valid >> 1) & 1U;
-        found2 += (valid >> 2) & 1U;
-        found3 += valid >> 3;
-        const __m256d restart = _mm256_sub_pd(one, tp);
-        rising = _mm256_add_pd(_mm256_or_pd(_mm256_and_pd(rise, restart), _mm256_andnot_pd(rise, rising)), one);
-        falling = _mm256_add_pd(_mm256_or_pd(_mm256_and_pd(fall, restart), _mm256_andnot_pd(fall, falling)), one);
-        previous = x;
+    CrossingState crossings[4];
+    for (std::size_t i = 0; i < 4; ++i) {
+        crossings[i] = front[i]->crossings;
     }
-
+    CrossingList* const out[4] = {&ls.out, &ll.out, &rs.out, &rl.out};
+    const std::array<FourLaneOutput, 4> lanesOut{FourLaneOutput{out[0]->period.data(), out[0]->at.data(), 0},
+                                                 FourLaneOutput{out[1]->period.data(), out[1]->at.data(), 0},
+                                                 FourLaneOutput{out[2]->period.data(), out[2]->at.data(), 0},
+                                                 FourLaneOutput{out[3]->period.data(), out[3]->at.data(), 0}};
+    const std::array<std::size_t, 4> found = crossingsInFourLanes(input, kBlockFrames, crossings, lanesOut);
     alignas(32) double lane[4];
     for (std::size_t k = 0; k < kLong; ++k) {
         _mm256_store_pd(lane, last[k]);
@@ -445,23 +628,14 @@ template <std::size_t kShort, std::size_t kLong>
             }
         }
     }
-    alignas(32) double p[4];
-    alignas(32) double r[4];
-    alignas(32) double f[4];
     alignas(32) std::uint64_t s[4];
-    _mm256_store_pd(p, previous);
-    _mm256_store_pd(r, rising);
-    _mm256_store_pd(f, falling);
     _mm256_store_si256(reinterpret_cast<__m256i*>(s), state);
     for (std::size_t i = 0; i < 4; ++i) {
         front[i]->filter.settle((i % 2 == 0 ? kShort : kLong) + 1);
         front[i]->dither.setState(s[i]);
-        front[i]->crossings = {p[i], r[i], f[i]};
+        front[i]->crossings = crossings[i];
+        out[i]->count = found[i];
     }
-    out0.count = found0;
-    out1.count = found1;
-    out2.count = found2;
-    out3.count = found3;
 }
 
 #endif
@@ -476,6 +650,18 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
     CrossingFront& l = aFirst ? b : a;
     CrossingList& outS = aFirst ? outA : outB;
     CrossingList& outL = aFirst ? outB : outA;
+#ifdef TOLVANA_CROSSINGS_AVX2
+    if (fourLaneFronts()) {
+        switch (sectionsOf(s.band) * 4 + sectionsOf(l.band)) {
+        case 1 * 4 + 1: pairedFrontsWide<1, 1>(block, s, outS, l, outL); return;
+        case 1 * 4 + 2: pairedFrontsWide<1, 2>(block, s, outS, l, outL); return;
+        case 1 * 4 + 3: pairedFrontsWide<1, 3>(block, s, outS, l, outL); return;
+        case 2 * 4 + 2: pairedFrontsWide<2, 2>(block, s, outS, l, outL); return;
+        case 2 * 4 + 3: pairedFrontsWide<2, 3>(block, s, outS, l, outL); return;
+        default: pairedFrontsWide<3, 3>(block, s, outS, l, outL); return;
+        }
+    }
+#endif
     switch (sectionsOf(s.band) * 4 + sectionsOf(l.band)) {
     case 1 * 4 + 1: pairedFronts<1, 1>(block, s, outS, l, outL); break;
     case 1 * 4 + 2: pairedFronts<1, 2>(block, s, outS, l, outL); break;
