@@ -1,6 +1,7 @@
 // Speed of the shared front end alone (band-pass, dither, zero crossings) on
 // one channel of noisy audio: the FMS and the five-tone front ends in one
-// two-lane pass, as the dispatcher runs them, and each on its own.
+// pass, as the dispatcher runs them on a channel thread, both channels' in
+// one pass, as it runs them on one thread, and each front on its own.
 // "x_realtime" is audio seconds per CPU second.
 #include <benchmark/benchmark.h>
 
@@ -48,6 +49,7 @@ void BM_FrontEndPair(benchmark::State& state) {
         }
     }
     setRate(state, blocks.size());
+    state.SetLabel(fourLaneFronts() ? "crossings of both halves in four lanes" : "two lanes");
 }
 
 // Both channels' pairs of a stereo buffer, as the dispatcher runs them on
