@@ -52,6 +52,22 @@ void BM_FrontEndPair(benchmark::State& state) {
     state.SetLabel(fourLaneFronts() ? "crossings of both halves in four lanes" : "two lanes");
 }
 
+// The same pair in the two-lane form that processors without AVX2 run.
+void BM_FrontEndPairTwoLanes(benchmark::State& state) {
+    const std::vector<ChannelBlock> blocks = noisyBlocks();
+    CrossingFront fms(kFmsBand, 1);
+    CrossingFront zvei(kZveiBand, 2);
+    CrossingList fmsCrossings;
+    CrossingList zveiCrossings;
+    for (auto _ : state) {
+        for (const ChannelBlock& block : blocks) {
+            runFrontsTwoLanes(block, fms, fmsCrossings, zvei, zveiCrossings);
+            benchmark::DoNotOptimize(fmsCrossings.count + zveiCrossings.count);
+        }
+    }
+    setRate(state, blocks.size());
+}
+
 // Both channels' pairs of a stereo buffer, as the dispatcher runs them on
 // one thread: one four-lane pass where the processor has AVX2. The rate
 // counts the audio of one channel, comparable with the pair above.
@@ -90,6 +106,7 @@ void BM_FrontEndFmsAlone(benchmark::State& state) { runAlone(state, kFmsBand); }
 void BM_FrontEndZveiAlone(benchmark::State& state) { runAlone(state, kZveiBand); }
 
 BENCHMARK(BM_FrontEndPair)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrontEndPairTwoLanes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrontEndStereo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrontEndFmsAlone)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrontEndZveiAlone)->Unit(benchmark::kMillisecond);

@@ -644,14 +644,14 @@ template <std::size_t kShort, std::size_t kLong>
 
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
                CrossingList& outB) noexcept {
-    // Lane 0 takes the front with fewer sections.
-    const bool aFirst = sectionsOf(a.band) <= sectionsOf(b.band);
-    CrossingFront& s = aFirst ? a : b;
-    CrossingFront& l = aFirst ? b : a;
-    CrossingList& outS = aFirst ? outA : outB;
-    CrossingList& outL = aFirst ? outB : outA;
 #ifdef TOLVANA_CROSSINGS_AVX2
     if (fourLaneFronts()) {
+        // Lane 0 takes the front with fewer sections.
+        const bool aFirst = sectionsOf(a.band) <= sectionsOf(b.band);
+        CrossingFront& s = aFirst ? a : b;
+        CrossingFront& l = aFirst ? b : a;
+        CrossingList& outS = aFirst ? outA : outB;
+        CrossingList& outL = aFirst ? outB : outA;
         switch (sectionsOf(s.band) * 4 + sectionsOf(l.band)) {
         case 1 * 4 + 1: pairedFrontsWide<1, 1>(block, s, outS, l, outL); return;
         case 1 * 4 + 2: pairedFrontsWide<1, 2>(block, s, outS, l, outL); return;
@@ -662,6 +662,17 @@ void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, 
         }
     }
 #endif
+    runFrontsTwoLanes(block, a, outA, b, outB);
+}
+
+void runFrontsTwoLanes(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+                       CrossingList& outB) noexcept {
+    // Lane 0 takes the front with fewer sections.
+    const bool aFirst = sectionsOf(a.band) <= sectionsOf(b.band);
+    CrossingFront& s = aFirst ? a : b;
+    CrossingFront& l = aFirst ? b : a;
+    CrossingList& outS = aFirst ? outA : outB;
+    CrossingList& outL = aFirst ? outB : outA;
     switch (sectionsOf(s.band) * 4 + sectionsOf(l.band)) {
     case 1 * 4 + 1: pairedFronts<1, 1>(block, s, outS, l, outL); break;
     case 1 * 4 + 2: pairedFronts<1, 2>(block, s, outS, l, outL); break;
@@ -739,6 +750,11 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
 
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
                CrossingList& outB) noexcept {
+    runFrontsTwoLanes(block, a, outA, b, outB);
+}
+
+void runFrontsTwoLanes(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+                       CrossingList& outB) noexcept {
     runFront(block, a, outA);
     runFront(block, b, outB);
 }

@@ -116,9 +116,15 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
 void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out) noexcept;
 
 /// Runs two front ends over the same block in one pass, each with exactly
-/// the arithmetic of runFront (two lanes of one vector: half the work).
+/// the arithmetic of runFront (two lanes of one vector: half the work; with
+/// AVX2 the crossing search in four lanes, both halves of the block at once).
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
                CrossingList& outB) noexcept;
+
+/// runFronts without AVX2, as it runs where the processor lacks it (tests
+/// check this form too on processors that have it).
+void runFrontsTwoLanes(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+                       CrossingList& outB) noexcept;
 
 /// One front end's part in a pass over several: its state and its output.
 struct FrontRun {

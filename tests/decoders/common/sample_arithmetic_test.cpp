@@ -244,6 +244,9 @@ TEST_P(TwoFronts, EachLaneIsItsFrontAloneAndAsWrittenDown) {
     CrossingFront aloneB = pairedB;
     CrossingFront plainA = pairedA;
     CrossingFront plainB = pairedB;
+    // The two-lane form that processors without AVX2 run.
+    CrossingFront narrowA = pairedA;
+    CrossingFront narrowB = pairedB;
     ChannelBlock block;
     int quietHalves = 0;
     for (int b = 0; b < 48; ++b) {
@@ -260,11 +263,14 @@ TEST_P(TwoFronts, EachLaneIsItsFrontAloneAndAsWrittenDown) {
             // `a` sits this block out; `b` runs alone.
             CrossingList alone;
             CrossingList single;
+            CrossingList narrow;
             runFront(block, pairedB, single);
             runFront(block, aloneB, alone);
+            runFront(block, narrowB, narrow);
             const std::size_t found = referenceFront(block, plainB, period, at);
             expectSameAsReference(single, period, at, found, where);
             expectSameAsReference(alone, period, at, found, where);
+            expectSameAsReference(narrow, period, at, found, where);
         } else {
             CrossingList listA;
             CrossingList listB;
@@ -276,6 +282,11 @@ TEST_P(TwoFronts, EachLaneIsItsFrontAloneAndAsWrittenDown) {
             runFront(block, aloneB, aloneListB);
             expectSameCrossings(listA, aloneListA, where + ", lane a");
             expectSameCrossings(listB, aloneListB, where + ", lane b");
+            CrossingList narrowListA;
+            CrossingList narrowListB;
+            runFrontsTwoLanes(block, narrowA, narrowListA, narrowB, narrowListB);
+            expectSameCrossings(narrowListA, aloneListA, where + ", two lanes, lane a");
+            expectSameCrossings(narrowListB, aloneListB, where + ", two lanes, lane b");
             const std::size_t foundA = referenceFront(block, plainA, period, at);
             expectSameAsReference(listA, period, at, foundA, where + ", lane a");
             const std::size_t foundB = referenceFront(block, plainB, period, at);
@@ -284,6 +295,8 @@ TEST_P(TwoFronts, EachLaneIsItsFrontAloneAndAsWrittenDown) {
         expectSameFront(pairedA, plainA, where + ", front a");
         expectSameFront(pairedB, plainB, where + ", front b");
         expectSameFront(aloneB, plainB, where + ", front b alone");
+        expectSameFront(narrowA, plainA, where + ", front a, two lanes");
+        expectSameFront(narrowB, plainB, where + ", front b, two lanes");
     }
     // A half without a crossing starts its second half from the state the
     // first half came in with: the case must have come up where it can.
