@@ -280,13 +280,11 @@ void pairedFronts(const ChannelBlock& block, CrossingFront& s, CrossingList& out
 
 #ifdef TOLVANA_CROSSINGS_AVX2
 
-// The four front ends of a stereo buffer in the four lanes of one AVX2
-// vector: lanes 0 and 1 are `ls` (kShort sections) and `ll` (kLong) over the
-// left block, lanes 2 and 3 `rs` and `rl` over the right block. Each lane
-// goes through pairedFronts' operations in pairedFronts' order, and AVX2
-// brings no fused multiply-add (the compiler cannot contract a multiply and
-// an add into one rounding here), so every lane's values are runFront's bit
-// for bit.
+// The functions for AVX2 below are built for AVX2 alone, without the fused
+// multiply-add extension: the compiler cannot contract a multiply and an add
+// into one rounding, and each lane goes through the operations of the plain
+// form in its order.
+
 // Where one lane of crossingsInFourLanes writes: as CrossingList does,
 // with `atOffset` added to each step's number.
 struct FourLaneOutput {
@@ -509,6 +507,11 @@ template <std::size_t kShort, std::size_t kLong>
 
 [[gnu::target("avx2")]] inline __m256d load4(const std::array<double, 4>& v) noexcept { return _mm256_loadu_pd(v.data()); }
 
+// The four front ends of a stereo buffer in the four lanes of one AVX2
+// vector: lanes 0 and 1 are `ls` (kShort sections) and `ll` (kLong) over the
+// left block, lanes 2 and 3 `rs` and `rl` over the right block. Each lane
+// goes through pairedFronts' operations in pairedFronts' order, so every
+// lane's values are runFront's bit for bit.
 template <std::size_t kShort, std::size_t kLong>
 [[gnu::target("avx2")]] void quadFronts(const ChannelBlock& left, FrontRun ls, FrontRun ll,
                                         const ChannelBlock& right, FrontRun rs, FrontRun rl) noexcept {
