@@ -133,22 +133,42 @@ ChannelLevel fillAndMeasure(const std::int16_t* samples, ChannelBlock* const* ta
 
 LevelMeters Dispatcher::dispatchBuffer(std::span<const std::int16_t, kBufferValues> interleaved,
                                        TimePoint now) {
-    const ChannelLevel l = dispatchSide(ChannelSide::Left, interleaved.data(), 2, now);
-    const ChannelLevel r = dispatchSide(ChannelSide::Right, interleaved.data() + 1, 2, now);
-    return {l.mean, l.peak, r.mean, r.peak};
+    return dispatchBoth(interleaved.data(), interleaved.data() + 1, 2, now);
 }
 
 LevelMeters Dispatcher::dispatchBlock(std::span<const std::int16_t, kBlockFrames> left,
                                       std::span<const std::int16_t, kBlockFrames> right,
                                       TimePoint now) {
-    const ChannelLevel l = dispatchSide(ChannelSide::Left, left.data(), 1, now);
-    const ChannelLevel r = dispatchSide(ChannelSide::Right, right.data(), 1, now);
+    return dispatchBoth(left.data(), right.data(), 1, now);
+}
+
+// dispatchSide(left) and then dispatchSide(right) on one thread, with the
+// FMS and five-tone front ends of both sides in one pass where both sides
+// run them: the sides share no state, so the right side's front ends may
+// run before the left side's chains, and the receptions still reach the
+// sink in the same order.
+LevelMeters Dispatcher::dispatchBoth(const std::int16_t* left, const std::int16_t* right, std::size_t stride,
+                                     TimePoint now) {
+    const ChannelLevel l = fillSide(0, left, stride);
+    const ChannelLevel r = fillSide(1, right, stride);
+    if (frontsPaired(0) && frontsPaired(1)) {
+        CrossingList lists[4];
+        CrossingFront zveiLeft = m_zvei[0].front();
+        CrossingFront zveiRight = m_zvei[1].front();
+        runFronts(m_fms[0].block(), {m_fms[0].front(), lists[0]}, {zveiLeft, lists[1]}, m_fms[1].block(),
+                  {m_fms[1].front(), lists[2]}, {zveiRight, lists[3]});
+        const FrontsDone leftDone{lists[0], zveiLeft, lists[1]};
+        const FrontsDone rightDone{lists[2], zveiRight, lists[3]};
+        runChains(ChannelSide::Left, now, &leftDone);
+        runChains(ChannelSide::Right, now, &rightDone);
+    } else {
+        runChains(ChannelSide::Left, now);
+        runChains(ChannelSide::Right, now);
+    }
     return {l.mean, l.peak, r.mean, r.peak};
 }
 
-ChannelLevel Dispatcher::dispatchSide(ChannelSide side, const std::int16_t* samples, std::size_t stride,
-                                      TimePoint now, ReceptionQueue* queue, std::uint32_t tag) {
-    const std::size_t i = index(side);
+ChannelLevel Dispatcher::fillSide(std::size_t i, const std::int16_t* samples, std::size_t stride) {
     ChannelBlock* targets[3];
     std::size_t count = 0;
     if (m_switches.fms[i]) {
@@ -161,18 +181,23 @@ ChannelLevel Dispatcher::dispatchSide(ChannelSide side, const std::int16_t* samp
         targets[count++] = &m_pocsag[i].block();
     }
     // Interleaved buffers and split blocks are the shapes that come.
-    ChannelLevel meters;
     if (stride == 2) {
-        meters = fillAndMeasure<2>(samples, targets, count);
-    } else if (stride == 1) {
-        meters = fillAndMeasure<1>(samples, targets, count);
-    } else {
-        std::array<std::int16_t, kBlockFrames> split;
-        for (std::size_t n = 0; n < kBlockFrames; ++n) {
-            split[n] = samples[n * stride];
-        }
-        meters = fillAndMeasure<1>(split.data(), targets, count);
+        return fillAndMeasure<2>(samples, targets, count);
     }
+    if (stride == 1) {
+        return fillAndMeasure<1>(samples, targets, count);
+    }
+    std::array<std::int16_t, kBlockFrames> split;
+    for (std::size_t n = 0; n < kBlockFrames; ++n) {
+        split[n] = samples[n * stride];
+    }
+    return fillAndMeasure<1>(split.data(), targets, count);
+}
+
+ChannelLevel Dispatcher::dispatchSide(ChannelSide side, const std::int16_t* samples, std::size_t stride,
+                                      TimePoint now, ReceptionQueue* queue, std::uint32_t tag) {
+    const std::size_t i = index(side);
+    const ChannelLevel meters = fillSide(i, samples, stride);
 
     // Back to the sink afterwards, even when a reception could not be kept.
     struct Divert {
@@ -184,7 +209,11 @@ ChannelLevel Dispatcher::dispatchSide(ChannelSide side, const std::int16_t* samp
     return meters;
 }
 
-void Dispatcher::runChains(ChannelSide side, TimePoint now) {
+bool Dispatcher::frontsPaired(std::size_t i) const noexcept {
+    return !m_pocsag[i].busy() && m_switches.fms[i] && m_zvei[i].sequenceDone() <= 0 && m_switches.zvei[i];
+}
+
+void Dispatcher::runChains(ChannelSide side, TimePoint now, const FrontsDone* done) {
     const std::size_t i = index(side);
     FmsDecoder& fms = m_fms[i];
     ZveiDecoder& zvei = m_zvei[i];
@@ -195,21 +224,30 @@ void Dispatcher::runChains(ChannelSide side, TimePoint now) {
         // After a five-tone sequence the FMS chain sits out one buffer, since
         // the tail of the sequence is no FMS signal; the mark lives one buffer.
         const bool runFms = m_switches.fms[i] && zvei.sequenceDone() <= 0;
-        if (runFms && m_switches.zvei[i]) {
+        if (frontsPaired(i)) {
             // Both chains read the same samples through the same kind of
             // front end (band-pass, dither, crossings): one pass does both.
             // The five-tone half is done on a copy of its state and kept
             // only if the chain runs, which the FMS chain decides just below.
-            CrossingList fmsCrossings;
-            CrossingList zveiCrossings;
-            CrossingFront zveiFront = zvei.front();
-            runFronts(fms.block(), fms.front(), fmsCrossings, zveiFront, zveiCrossings);
-            fms.run(fmsCrossings, now);
-            zvei.clearSequenceDone();
-            // A digital alarm's follow-up telegrams must not be read as tones.
-            if (!fms.followUpPending()) {
-                zvei.front() = zveiFront;
-                zvei.run(zveiCrossings, now);
+            const auto runBoth = [&](const CrossingList& fmsCrossings, const CrossingFront& zveiFront,
+                                     const CrossingList& zveiCrossings) {
+                fms.run(fmsCrossings, now);
+                zvei.clearSequenceDone();
+                // A digital alarm's follow-up telegrams must not be read as tones.
+                if (!fms.followUpPending()) {
+                    zvei.front() = zveiFront;
+                    zvei.run(zveiCrossings, now);
+                }
+            };
+            if (done != nullptr) {
+                // Run already, in one pass with the other side's.
+                runBoth(done->fms, done->zveiFront, done->zvei);
+            } else {
+                CrossingList fmsCrossings;
+                CrossingList zveiCrossings;
+                CrossingFront zveiFront = zvei.front();
+                runFronts(fms.block(), fms.front(), fmsCrossings, zveiFront, zveiCrossings);
+                runBoth(fmsCrossings, zveiFront, zveiCrossings);
             }
         } else {
             if (runFms) {

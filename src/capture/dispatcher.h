@@ -90,7 +90,21 @@ private:
     static std::size_t index(ChannelSide side) noexcept {
         return static_cast<std::size_t>(sideIndex(side));
     }
-    void runChains(ChannelSide side, TimePoint now);
+    // The FMS and five-tone front ends of one side, run already: the FMS
+    // chain's own front has moved on, the five-tone front's new state is
+    // this copy, to be kept only if that chain runs.
+    struct FrontsDone {
+        const CrossingList& fms;
+        const CrossingFront& zveiFront;
+        const CrossingList& zvei;
+    };
+    LevelMeters dispatchBoth(const std::int16_t* left, const std::int16_t* right, std::size_t stride,
+                             TimePoint now);
+    ChannelLevel fillSide(std::size_t i, const std::int16_t* samples, std::size_t stride);
+    /// Whether this buffer runs the side's FMS and five-tone front ends
+    /// together (the first case of runChains).
+    bool frontsPaired(std::size_t i) const noexcept;
+    void runChains(ChannelSide side, TimePoint now, const FrontsDone* done = nullptr);
 
     // What the chains of one side report to: the sink, or a queue while the
     // side is decoded apart (see dispatchSide).

@@ -116,8 +116,31 @@ std::size_t findCrossings(const double* samples, std::size_t count, CrossingStat
 void runFront(const ChannelBlock& block, CrossingFront& front, CrossingList& out) noexcept;
 
 /// Runs two front ends over the same block in one pass, each with exactly
-/// the arithmetic of runFront (two lanes of one vector: half the work).
+/// the arithmetic of runFront (two lanes of one vector: half the work; with
+/// AVX2 the crossing search in four lanes, both halves of the block at once).
 void runFronts(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
                CrossingList& outB) noexcept;
+
+/// runFronts without AVX2, as it runs where the processor lacks it (tests
+/// check this form too on processors that have it).
+void runFrontsTwoLanes(const ChannelBlock& block, CrossingFront& a, CrossingList& outA, CrossingFront& b,
+                       CrossingList& outB) noexcept;
+
+/// One front end's part in a pass over several: its state and its output.
+struct FrontRun {
+    CrossingFront& front;
+    CrossingList& out;
+};
+
+/// Runs the four front ends of a stereo buffer in one pass: `leftA` and
+/// `leftB` over `left`, `rightA` and `rightB` over `right`, each with exactly
+/// the arithmetic of runFront. Four lanes of one AVX2 vector where the
+/// processor has them and both sides' pairs have the same numbers of
+/// sections; otherwise runFronts per side.
+void runFronts(const ChannelBlock& left, FrontRun leftA, FrontRun leftB, const ChannelBlock& right,
+               FrontRun rightA, FrontRun rightB) noexcept;
+
+/// Whether this processor runs the stereo runFronts in four lanes.
+bool fourLaneFronts() noexcept;
 
 } // namespace tolvana

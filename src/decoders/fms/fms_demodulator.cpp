@@ -34,7 +34,8 @@ constexpr std::uint32_t kToneIIRunHigh = 340;
 // Run counters stop here so that a tone of days cannot wrap them around.
 constexpr std::uint32_t kRunCap = 1u << 30;
 
-bool inside(double low, double value, double high) noexcept { return low < value && value < high; }
+// Both comparisons are made (`&`, not `&&`): no branch.
+bool inside(double low, double value, double high) noexcept { return (low < value) & (value < high); }
 
 } // namespace
 
@@ -43,24 +44,16 @@ inline void FmsDemodulator::push(double estimate) noexcept {
     ++m_write;
 
     // Call tones: measure each in-band run over block boundaries and report
-    // it once, when it ends.
+    // it once, when it ends. Without branches: on noise the estimates fall
+    // into a tone's band at random, and a branch would be mispredicted at
+    // nearly every one.
     const double f = std::abs(estimate);
-    if (inside(kToneILow, f, kToneIHigh)) {
-        m_toneIRun += m_toneIRun < kRunCap ? 1u : 0u;
-    } else {
-        if (m_toneIRun > kToneIRunLow && m_toneIRun < kToneIRunHigh) {
-            m_toneISeen = true;
-        }
-        m_toneIRun = 0;
-    }
-    if (inside(kToneIILow, f, kToneIIHigh)) {
-        m_toneIIRun += m_toneIIRun < kRunCap ? 1u : 0u;
-    } else {
-        if (m_toneIIRun > kToneIIRunLow && m_toneIIRun < kToneIIRunHigh) {
-            m_toneIISeen = true;
-        }
-        m_toneIIRun = 0;
-    }
+    const auto inI = static_cast<std::uint32_t>(inside(kToneILow, f, kToneIHigh));
+    m_toneISeen = m_toneISeen | ((inI == 0) & (m_toneIRun > kToneIRunLow) & (m_toneIRun < kToneIRunHigh));
+    m_toneIRun = (m_toneIRun + static_cast<std::uint32_t>(m_toneIRun < kRunCap)) & (0u - inI);
+    const auto inII = static_cast<std::uint32_t>(inside(kToneIILow, f, kToneIIHigh));
+    m_toneIISeen = m_toneIISeen | ((inII == 0) & (m_toneIIRun > kToneIIRunLow) & (m_toneIIRun < kToneIIRunHigh));
+    m_toneIIRun = (m_toneIIRun + static_cast<std::uint32_t>(m_toneIIRun < kRunCap)) & (0u - inII);
 }
 
 void FmsDemodulator::process(const ChannelBlock& block) noexcept {

@@ -287,7 +287,7 @@ void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
 
     // A tenth of the run's whole rounding error, however many bits it holds:
     // long runs pull as hard as short ones.
-    const double q = std::nearbyint(r / p);
+    const double q = pocsag::nearestWhole(r / p);
     if (q > 0.0) {
         p += (r - q * p) / 10.0;
     }
@@ -308,7 +308,7 @@ void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
     for (double& count : h) {
         count *= 0.98;
     }
-    const double bits = std::nearbyint(r / p);
+    const double bits = pocsag::nearestWhole(r / p);
     h[static_cast<std::size_t>(std::min(bits, 4.0))] += 2.0;
 
     m_periodNewest = (m_periodNewest + 1) % m_periodHistory.size();
@@ -366,7 +366,7 @@ void PocsagDemodulator::convertBits() noexcept {
         // A run shorter than half a bit still gives one bit. A run longer than
         // the bit ring can only be the end of a transmission (it fails the
         // lock test): it is cut to the ring's size.
-        const double count = std::clamp(std::nearbyint(run.length / m_preamblePeriod), 1.0,
+        const double count = std::clamp(pocsag::nearestWhole(run.length / m_preamblePeriod), 1.0,
                                         static_cast<double>(kBitRing));
         const std::uint8_t bit = run.high ? 1 : 0;
         for (int i = static_cast<int>(count); i > 0; --i) {

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -30,6 +31,23 @@
 #include "decoders/common/types.h"
 
 namespace tolvana {
+
+namespace pocsag {
+
+/// std::nearbyint in the default rounding mode (nearest, ties to even),
+/// which nothing in tolvana changes, without the library call: below 2^52
+/// adding 2^52 leaves no fraction bits, so the addition itself rounds; from
+/// 2^52 on every double is a whole number already (and NaN passes through).
+inline double nearestWhole(double x) noexcept {
+    constexpr double kNoFraction = 0x1.0p52;
+    const double magnitude = std::abs(x);
+    if (!(magnitude < kNoFraction)) {
+        return x;
+    }
+    return std::copysign((magnitude + kNoFraction) - kNoFraction, x);
+}
+
+} // namespace pocsag
 
 /// Where the receiver stands in a transmission.
 enum class PocsagReceiver : std::uint8_t {
