@@ -10,6 +10,7 @@
 #endif
 
 #include "decoders/pocsag/pocsag_bch.h"
+#include "decoders/pocsag/pocsag_click_filter.h"
 #include "decoders/pocsag/pocsag_peak_decay.h"
 
 namespace tolvana {
@@ -43,73 +44,6 @@ constexpr double kHeldRunPeriods = 35.0;
 // Runs of the preamble: a clean stream of runs between 1 and 9 bits.
 constexpr double kPreambleMaxBits = 9.0;
 constexpr int kPreambleBitsNeeded = 50;
-
-// Median of five values with ten min/max operations and no branch: on noise
-// the order of the five is random, and each compare-and-swap branch would be
-// mispredicted every other sample. The smallest of a..d lies below three
-// values and the largest above three, so neither can be the median unless
-// it equals it; the median of the five is then the median of e and the two
-// that remain, max(min(a, b), min(c, d)) and min(max(a, b), max(c, d)).
-// The result is one of the five values, so it is the same number as any
-// other correct median gives.
-inline double median5(double a, double b, double c, double d, double e) noexcept {
-    const double low = std::max(std::min(a, b), std::min(c, d));
-    const double high = std::min(std::max(a, b), std::max(c, d));
-    return std::max(std::min(low, high), std::min(std::max(low, high), e));
-}
-
-// Round to the nearest whole number, ties to even, for |x| < 2^51: adding
-// 1.5 * 2^52 leaves no fraction bits, so the addition itself rounds (in the
-// default rounding mode, which nothing in tolvana changes). Exactly
-// std::nearbyint there, without the library call.
-inline double roundHalfEven(double x) noexcept {
-    constexpr double kShift = 0x1.8p52;
-    return (x + kShift) - kShift;
-}
-
-// The peaks of real audio: whole numbers within the decay table, kept as
-// integers. A peak that the sample overshoots becomes the sample rounded;
-// since the peak is a whole number, "x > peak, then peak = round(x)" is
-// max(peak, round(x)), and likewise min() for the negative peak.
-struct TablePeaks {
-    std::int32_t positive = 0;
-    std::int32_t negative = 0;
-
-    void update(double x) noexcept {
-        const auto rounded = static_cast<std::int32_t>(roundHalfEven(x));
-        positive = std::max(pocsag::kPeakDecay.decayed(positive), rounded);
-        negative = std::min(pocsag::kPeakDecay.decayed(negative), rounded);
-    }
-    double positiveValue() const noexcept { return positive; }
-    double negativeValue() const noexcept { return negative; }
-    void reset() noexcept { positive = negative = 0; }
-};
-
-// Any other block (samples beyond 16 bits, not numbers): the same decay
-// in doubles, the reference the table is checked against.
-struct DoublePeaks {
-    double positive = 0.0;
-    double negative = 0.0;
-
-    static double decayed(double peak) noexcept {
-        // Rounded twice to whole numbers, ties to even: a peak of 500 or less
-        // no longer decays.
-        return std::nearbyint(std::nearbyint(peak * kPeakDecay) * kPeakDecay);
-    }
-    void update(double x) noexcept {
-        positive = decayed(positive);
-        negative = decayed(negative);
-        if (x > positive) {
-            positive = std::nearbyint(x);
-        }
-        if (x < negative) {
-            negative = std::nearbyint(x);
-        }
-    }
-    double positiveValue() const noexcept { return positive; }
-    double negativeValue() const noexcept { return negative; }
-    void reset() noexcept { positive = negative = 0.0; }
-};
 
 bool fitsTable(double peak) noexcept {
     return peak >= -pocsag::kPeakDecayLimit && peak <= pocsag::kPeakDecayLimit;
@@ -156,119 +90,163 @@ void PocsagDemodulator::resetReceiver() noexcept {
 // below half the negative peak. Each run is measured between the two
 // threshold crossings, interpolated between samples.
 void PocsagDemodulator::slice(const ChannelBlock& block) noexcept {
+    // A discriminator near its threshold adds clicks of one or two samples
+    // at full swing. Taken as they come, each one splits a run into three and
+    // inserts two bits, and it lifts a peak so far that the threshold reaches
+    // the signal level. The median of the last five samples removes them and
+    // keeps the edges where they are (two samples late, the same for every
+    // edge); the shortest bit the clock tracker accepts is eight samples long.
+    ChannelBlock filtered;
+    pocsag::filterClicks(block, m_clicks, filtered);
     // Samples of 16 bits (all that a sound card or a file gives) keep the
     // peaks within the decay table; anything else takes the double path.
-    if (fitsTable(m_positivePeak) && fitsTable(m_negativePeak) && sixteenBit(block)) {
-        TablePeaks peaks{static_cast<std::int32_t>(m_positivePeak),
-                         static_cast<std::int32_t>(m_negativePeak)};
-        sliceWith(block, peaks);
-        m_positivePeak = peaks.positive;
-        m_negativePeak = peaks.negative;
+    if (fitsTable(m_positivePeak) && fitsTable(m_negativePeak) && sixteenBit(block) && !m_doublesOnly) {
+        sliceWholeNumbers(filtered);
     } else {
-        DoublePeaks peaks{m_positivePeak, m_negativePeak};
-        sliceWith(block, peaks);
-        m_positivePeak = peaks.positive;
-        m_negativePeak = peaks.negative;
+        sliceDoubles(filtered);
     }
 }
 
-template <class Peaks>
-void PocsagDemodulator::sliceWith(const ChannelBlock& block, Peaks& result) noexcept {
-    Peaks peaks = result; // a local: the run ring's stores cannot touch it
-    const bool receiving = m_receiver != PocsagReceiver::Idle;
-    const double heldLimit = kHeldRunPeriods * m_bitPeriod;
-    const double peakResetLimit = kPeakResetPeriods * m_bitPeriod;
-    Dither dither = m_dither;
-    // The last five samples, oldest first; the median does not care about
-    // their order, only the window's contents carry over.
-    double w0 = m_recent[m_recentNext % 5];
-    double w1 = m_recent[(m_recentNext + 1) % 5];
-    double w2 = m_recent[(m_recentNext + 2) % 5];
-    double w3 = m_recent[(m_recentNext + 3) % 5];
-    double w4 = m_recent[(m_recentNext + 4) % 5];
-    bool high = m_high;
-    double previousDoubled = m_previousDoubled;
-    double edgeCounter = m_edgeCounter;
-    double heldClosed = m_heldClosed;
-    for (const double sample : block) {
-        // A discriminator near its threshold adds clicks of one or two
-        // samples at full swing. Taken as they come, each one splits a run
-        // into three and inserts two bits, and it lifts a peak so far that
-        // the threshold reaches the signal level. The median of the last
-        // five samples removes them and keeps the edges where they are
-        // (two samples late, the same for every edge); the shortest bit
-        // the clock tracker accepts is eight samples long.
-        w0 = w1;
-        w1 = w2;
-        w2 = w3;
-        w3 = w4;
-        w4 = sample + dither.offset();
-        const double x = median5(w0, w1, w2, w3, w4);
-
-        // Both peaks decay alike. A negative peak that never decays keeps
-        // the falling threshold wherever the loudest negative swing left it
-        // (the noise before the carrier, a click): short low bits then stay
-        // above it, bits go missing and the codewords slip.
-        peaks.update(x);
-        const double y = 2.0 * x;
-        const auto fall = [&] {
-            const double negative = peaks.negativeValue();
-            const double d = std::max(previousDoubled - y, 1.0);
-            const double t = (previousDoubled - negative) / d;
-            closeRun(edgeCounter - 1.0 + t - heldClosed, true);
-            high = false;
-            edgeCounter = 1.0 - t;
-            heldClosed = 0.0;
-        };
-        // The level first, then the one threshold that can change it: the
-        // level holds for a run of samples, while a threshold is crossed and
-        // recrossed in clusters, so this order meets fewer surprises.
-        if (!high) {
-            if (y > peaks.positiveValue()) {
-                const double positive = peaks.positiveValue();
-                const double d = std::max(y - previousDoubled, 1.0);
-                const double t = (positive - previousDoubled) / d;
-                closeRun(edgeCounter - 1.0 + t - heldClosed, false);
-                high = true;
-                edgeCounter = 1.0 - t;
-                heldClosed = 0.0;
-                // Below the negative peak as well cannot happen (that peak is
-                // never above 0, the positive one never below), but it is
-                // the order of the two tests that counts.
-                if (y < peaks.negativeValue()) {
-                    fall();
-                }
-            }
-        } else if (y < peaks.negativeValue()) {
-            fall();
-        }
-        previousDoubled = y;
-        edgeCounter += 1.0;
-        // Once per held level: its bits complete the codeword under way, and
-        // the run's length ends the transmission in the lock test.
-        if (receiving && heldClosed == 0.0 && edgeCounter - 1.0 > heldLimit) {
-            heldClosed = edgeCounter - 1.0;
-            closeRun(heldClosed, high);
-        }
-        if (peakResetLimit < edgeCounter) {
-            peaks.reset();
-        }
-    }
-    result = peaks;
-    m_dither = dither;
-    m_recent = {w0, w1, w2, w3, w4};
-    m_recentNext = 0;
-    m_high = high;
-    m_previousDoubled = previousDoubled;
-    m_edgeCounter = edgeCounter;
-    m_heldClosed = heldClosed;
-}
-
-void PocsagDemodulator::closeRun(double length, bool high) noexcept {
+// Inline: a call in the slicer's loop would make the compiler keep the loop's
+// numbers in memory (no vector register survives a call), and each sample
+// would wait for its edge counter to come back from there.
+[[gnu::always_inline]] inline void PocsagDemodulator::closeRun(double length, bool high) noexcept {
     // Interpolation can put a crossing a hair before the previous one when a
     // peak has just moved; such a run has no length, but it keeps its level.
     m_runs[m_runsWritten % kRunRing] = Run{std::max(length, 0.0), high};
     ++m_runsWritten;
+}
+
+// A crossing of the threshold the level is waiting for, between the
+// previous sample (doubled) and this one:
+//   rise: d = max(y - prev, 1), t = (positive - prev) / d
+//   fall: d = max(prev - y, 1), t = (prev - negative) / d
+// It closes the run of the level that ends here.
+[[gnu::always_inline]] inline void PocsagDemodulator::cross(double y, double previous, double threshold,
+                                                            SlicerLevel& level) noexcept {
+    const double d = std::max(level.high ? previous - y : y - previous, 1.0);
+    const double t = (level.high ? previous - threshold : threshold - previous) / d;
+    closeRun(level.edgeCounter - 1.0 + t - level.heldClosed, level.high);
+    level.high = !level.high;
+    level.edgeCounter = 1.0 - t;
+    level.heldClosed = 0.0;
+}
+
+// After the edge counter has passed the smaller of the two limits: once per
+// held level, its bits complete the codeword under way and the run's length
+// ends the transmission in the lock test. True when the level has held so
+// long that the peaks are to be forgotten.
+[[gnu::always_inline]] inline bool PocsagDemodulator::holdLevel(const SlicerLimits& limits,
+                                                                SlicerLevel& level) noexcept {
+    if (limits.receiving && level.heldClosed == 0.0 && level.edgeCounter - 1.0 > limits.held) {
+        level.heldClosed = level.edgeCounter - 1.0;
+        closeRun(level.heldClosed, level.high);
+    }
+    return limits.peakReset < level.edgeCounter;
+}
+
+PocsagDemodulator::SlicerLimits PocsagDemodulator::slicerLimits() const noexcept {
+    SlicerLimits limits;
+    limits.receiving = m_receiver != PocsagReceiver::Idle;
+    limits.held = kHeldRunPeriods * m_bitPeriod;
+    limits.peakReset = kPeakResetPeriods * m_bitPeriod;
+    // Both tests on a long level need the edge counter above one of these
+    // (x - 1 > h implies x > h), so one comparison per sample passes over
+    // them until then.
+    limits.first = std::min(limits.receiving ? limits.held : limits.peakReset, limits.peakReset);
+    return limits;
+}
+
+// Samples from 16-bit audio. The peaks are whole numbers within the decay
+// table, kept as table indexes (peak + kPeakDecayLimit) so that one look-up
+// and one max or min take a peak from one sample to the next: that path is
+// what the loop waits on (a form with one look-up per pair of samples,
+// through a table of two samples' decay, measured slower). A peak that the sample overshoots becomes the sample
+// rounded; since the peak is a whole number, "x > peak, then peak =
+// round(x)" is max(peak, round(x)), and likewise min() for the negative
+// peak. The threshold tests compare whole numbers too (see WholeSamples);
+// doubles come in only where a crossing is interpolated.
+void PocsagDemodulator::sliceWholeNumbers(const ChannelBlock& x) noexcept {
+    constexpr std::int32_t kOffset = pocsag::kPeakDecayLimit;
+    pocsag::WholeSamples whole;
+    pocsag::toWholeSamples(x, kOffset, whole);
+    const auto& decayed = pocsag::kPeakDecay.once;
+    const SlicerLimits limits = slicerLimits();
+    auto positive = static_cast<std::int32_t>(m_positivePeak) + kOffset;
+    auto negative = static_cast<std::int32_t>(m_negativePeak) + kOffset;
+    SlicerLevel level{m_high, m_edgeCounter, m_heldClosed};
+    double previous = m_previousDoubled;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const std::int32_t rounded = whole.rounded[n];
+        positive = std::max<std::int32_t>(decayed[static_cast<std::size_t>(positive)], rounded);
+        negative = std::min<std::int32_t>(decayed[static_cast<std::size_t>(negative)], rounded);
+        // The level first, then the one threshold that can change it: the
+        // level holds for a run of samples, while a threshold is crossed and
+        // recrossed in clusters. Below the negative peak right after rising
+        // cannot happen (that peak is never above 0, the positive one never
+        // below).
+        if (level.high ? whole.floorDoubled[n] < negative : whole.ceilDoubled[n] > positive) {
+            const double y = 2.0 * x[n];
+            if (n > 0) {
+                previous = 2.0 * x[n - 1];
+            }
+            cross(y, previous, static_cast<double>((level.high ? negative : positive) - kOffset), level);
+        }
+        level.edgeCounter += 1.0;
+        if (level.edgeCounter > limits.first) [[unlikely]] {
+            if (holdLevel(limits, level)) {
+                positive = negative = kOffset;
+            }
+        }
+    }
+    m_positivePeak = positive - kOffset;
+    m_negativePeak = negative - kOffset;
+    m_high = level.high;
+    m_previousDoubled = 2.0 * x.back();
+    m_edgeCounter = level.edgeCounter;
+    m_heldClosed = level.heldClosed;
+}
+
+// Any other block (samples beyond 16 bits, not numbers): the same decay in
+// doubles, the reference the table is checked against.
+void PocsagDemodulator::sliceDoubles(const ChannelBlock& x) noexcept {
+    const SlicerLimits limits = slicerLimits();
+    const auto decayed = [](double peak) {
+        // Rounded twice to whole numbers, ties to even: a peak of 500 or less
+        // no longer decays.
+        return std::nearbyint(std::nearbyint(peak * kPeakDecay) * kPeakDecay);
+    };
+    double positive = m_positivePeak;
+    double negative = m_negativePeak;
+    SlicerLevel level{m_high, m_edgeCounter, m_heldClosed};
+    double previous = m_previousDoubled;
+    for (const double sample : x) {
+        positive = decayed(positive);
+        negative = decayed(negative);
+        if (sample > positive) {
+            positive = std::nearbyint(sample);
+        }
+        if (sample < negative) {
+            negative = std::nearbyint(sample);
+        }
+        const double y = 2.0 * sample;
+        if (level.high ? y < negative : y > positive) {
+            cross(y, previous, level.high ? negative : positive, level);
+        }
+        previous = y;
+        level.edgeCounter += 1.0;
+        if (level.edgeCounter > limits.first) [[unlikely]] {
+            if (holdLevel(limits, level)) {
+                positive = negative = 0.0;
+            }
+        }
+    }
+    m_positivePeak = positive;
+    m_negativePeak = negative;
+    m_high = level.high;
+    m_previousDoubled = previous;
+    m_edgeCounter = level.edgeCounter;
+    m_heldClosed = level.heldClosed;
 }
 
 void PocsagDemodulator::trackClock() noexcept {

@@ -27,8 +27,8 @@
 #include <cstdint>
 #include <span>
 
-#include "decoders/common/dither.h"
 #include "decoders/common/types.h"
+#include "decoders/pocsag/pocsag_click_filter.h"
 
 namespace tolvana {
 
@@ -61,7 +61,7 @@ class PocsagDemodulator {
 public:
     static constexpr int kBatchWords = 17;
 
-    explicit PocsagDemodulator(std::uint64_t seed) : m_dither(seed) {}
+    explicit PocsagDemodulator(std::uint64_t seed) : m_clicks(seed) {}
 
     /// Runs the stages up to the codeword collector on one buffer.
     void process(const ChannelBlock& block) noexcept;
@@ -83,6 +83,9 @@ public:
 
     /// Samples per bit as the clock tracker follows it (8..50).
     double bitPeriod() const noexcept { return m_bitPeriod; }
+    /// For tests: slice every block in doubles, as blocks beyond 16 bits are,
+    /// to hold the whole-number path to it.
+    void sliceInDoublesOnly(bool on) noexcept { m_doublesOnly = on; }
     /// Samples per bit measured on the preamble of the current transmission.
     double preamblePeriod() const noexcept { return m_preamblePeriod; }
     /// True when the low level carries the bit 1 in this transmission.
@@ -99,9 +102,27 @@ private:
         bool high = false;   ///< the level held during the run
     };
 
+    // The slicer's level as its loop carries it from sample to sample.
+    struct SlicerLevel {
+        bool high;
+        double edgeCounter;
+        double heldClosed;
+    };
+    // Where a held level is closed as a run and where the peaks are forgotten,
+    // in samples, for the block under way.
+    struct SlicerLimits {
+        bool receiving = false;
+        double held = 0.0;
+        double peakReset = 0.0;
+        double first = 0.0; // the smaller of the two that apply
+    };
+
     void slice(const ChannelBlock& block) noexcept;
-    template <class Peaks>
-    void sliceWith(const ChannelBlock& block, Peaks& peaks) noexcept;
+    void sliceWholeNumbers(const ChannelBlock& x) noexcept;
+    void sliceDoubles(const ChannelBlock& x) noexcept;
+    SlicerLimits slicerLimits() const noexcept;
+    void cross(double y, double previous, double threshold, SlicerLevel& level) noexcept;
+    bool holdLevel(const SlicerLimits& limits, SlicerLevel& level) noexcept;
     void closeRun(double length, bool high) noexcept;
     void trackClock() noexcept;
     void trackRun(double r, std::uint64_t number) noexcept;
@@ -112,12 +133,11 @@ private:
     bool bitAvailable() const noexcept { return m_bitsRead != m_bitsWritten; }
     std::uint8_t takeBit() noexcept { return m_bits[m_bitsRead++ % kBitRing]; }
 
-    Dither m_dither;
+    pocsag::ClickFilterState m_clicks; // dither and click filter
 
     // Slicer
-    std::array<double, 5> m_recent{}; // the last samples, for the click filter
-    std::size_t m_recentNext = 0;
     bool m_high = false;
+    bool m_doublesOnly = false;
     double m_positivePeak = 0.0; // whole numbers; decays towards 500
     double m_negativePeak = 0.0; // whole numbers; decays towards -500
     double m_previousDoubled = 0.0;

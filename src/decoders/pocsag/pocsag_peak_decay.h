@@ -10,7 +10,7 @@
 // the table against the double formula.
 //
 //   table index  p + kPeakDecayLimit        p in [-kPeakDecayLimit, kPeakDecayLimit]
-//   entry        p - decayed(p), -66..66    (the decay always moves towards 0)
+//   entry        decayed(p) + kPeakDecayLimit
 #pragma once
 
 #include <array>
@@ -42,23 +42,26 @@ constexpr std::int32_t decayPeakTwice(std::int32_t p) noexcept {
     return decayPeakOnce(decayPeakOnce(p));
 }
 
-/// How far each peak in [-kPeakDecayLimit, kPeakDecayLimit] moves in one
-/// sample (64 KiB). Immutable and shared: built by the compiler.
+/// Where each peak in [-kPeakDecayLimit, kPeakDecayLimit] goes in one sample,
+/// as a table index (peak + kPeakDecayLimit, 0..65536; a decayed peak never
+/// reaches the ends, so each fits 16 bits): 128 KiB, immutable and shared,
+/// built by the compiler. The slicer keeps its peaks as indexes too, so a
+/// look-up takes one straight to the next.
 struct PeakDecayTable {
     static constexpr std::size_t kSize = 2 * static_cast<std::size_t>(kPeakDecayLimit) + 1;
-    std::array<std::int8_t, kSize> fall{};
+    std::array<std::uint16_t, kSize> once{};
 
     /// decayPeakTwice(p) for p in [-kPeakDecayLimit, kPeakDecayLimit].
     std::int32_t decayed(std::int32_t p) const noexcept {
-        return p - fall[static_cast<std::size_t>(p + kPeakDecayLimit)];
+        return once[static_cast<std::size_t>(p + kPeakDecayLimit)] - kPeakDecayLimit;
     }
 };
 
 constexpr PeakDecayTable makePeakDecayTable() noexcept {
     PeakDecayTable table;
     for (std::int32_t p = -kPeakDecayLimit; p <= kPeakDecayLimit; ++p) {
-        table.fall[static_cast<std::size_t>(p + kPeakDecayLimit)] =
-            static_cast<std::int8_t>(p - decayPeakTwice(p));
+        table.once[static_cast<std::size_t>(p + kPeakDecayLimit)] =
+            static_cast<std::uint16_t>(decayPeakTwice(p) + kPeakDecayLimit);
     }
     return table;
 }
