@@ -339,27 +339,31 @@ void PocsagDemodulator::convertBits() noexcept {
     const std::uint64_t end = m_endOfTransmission ? std::min(m_runsWritten, m_transmissionRunsEnd)
                                                   : m_runsWritten;
     std::uint64_t n = std::max(m_runsConverted, m_runsWritten - std::min<std::uint64_t>(m_runsWritten, kRunRing));
+    // The bit counters in locals: each bit's store into the byte ring could
+    // otherwise touch them, and every bit would wait for them to come back
+    // from memory.
+    std::uint64_t written = m_bitsWritten;
+    std::uint64_t read = m_bitsRead;
+    const double period = m_preamblePeriod;
     for (; n < end; ++n) {
         const Run& run = m_runs[n % kRunRing];
         // A run shorter than half a bit still gives one bit. A run longer than
         // the bit ring can only be the end of a transmission (it fails the
         // lock test): it is cut to the ring's size.
-        const double count = std::clamp(pocsag::nearestWhole(run.length / m_preamblePeriod), 1.0,
-                                        static_cast<double>(kBitRing));
+        const double count =
+            std::clamp(pocsag::nearestWhole(run.length / period), 1.0, static_cast<double>(kBitRing));
         const std::uint8_t bit = run.high ? 1 : 0;
         for (int i = static_cast<int>(count); i > 0; --i) {
-            pushBit(bit);
+            if (written - read == kBitRing) {
+                ++read; // only a cut-down overlong run fills the ring: drop its oldest bit
+            }
+            m_bits[written % kBitRing] = bit;
+            ++written;
         }
     }
+    m_bitsWritten = written;
+    m_bitsRead = read;
     m_runsConverted = std::max(m_runsConverted, n);
-}
-
-void PocsagDemodulator::pushBit(std::uint8_t bit) noexcept {
-    if (m_bitsWritten - m_bitsRead == kBitRing) {
-        ++m_bitsRead; // only a cut-down overlong run fills the ring: drop its oldest bit
-    }
-    m_bits[m_bitsWritten % kBitRing] = bit;
-    ++m_bitsWritten;
 }
 
 void PocsagDemodulator::searchSync() noexcept {

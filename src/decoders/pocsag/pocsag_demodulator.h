@@ -127,7 +127,6 @@ private:
     void trackClock() noexcept;
     void trackRun(double r, std::uint64_t number) noexcept;
     void convertBits() noexcept;
-    void pushBit(std::uint8_t bit) noexcept;
     void searchSync() noexcept;
     void collectCodewords() noexcept;
     bool bitAvailable() const noexcept { return m_bitsRead != m_bitsWritten; }
