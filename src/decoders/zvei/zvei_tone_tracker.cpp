@@ -49,6 +49,15 @@ void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring)
     // cannot force it back to memory on every sample, and the samples go in
     // stretches up to the next history wrap or ring entry, so that the
     // inner loop tests nothing else.
+    //
+    // The running sums are read only at a ring entry, and each history wrap
+    // replaces them with sums made afresh; an entry comes every 200 samples,
+    // a wrap every 100. So the sums matter only from the last wrap before an
+    // entry up to that entry: there ("live") the histories and the sums are
+    // kept as written, elsewhere only the histories. The sums afresh are
+    // made where they will be read: when a live stretch starts at the wrap,
+    // and when an entry's own sample wraps the history. The two additions per
+    // sample chain each sample to the one before; most samples skip them.
     double historySum = m_historySum;
     double deviationSum = m_deviationSum;
     double previousFrequency = m_previousFrequency;
@@ -58,30 +67,45 @@ void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring)
     std::size_t n = 0;
     // Takes the next `count` samples into the histories; they end at a
     // history wrap at the latest.
-    const auto take = [&](std::size_t count) {
+    const auto take = [&](std::size_t count, bool live) {
         double* const history = m_history.data() + historyIndex;
         double* const deviations = m_deviationHistory.data() + historyIndex;
-        for (std::size_t k = 0; k < count; ++k) {
-            next += crossed[n + k];
-            const double f = frequencies[next];
-            historySum += f - history[k];
-            history[k] = f;
-            const double change = std::abs(f - previousFrequency);
-            deviationSum += change - deviations[k];
-            deviations[k] = change;
-            previousFrequency = f;
+        if (live) {
+            if (historyIndex == 0) {
+                recomputeSums(historySum, deviationSum); // the wrap's sums afresh
+            }
+            for (std::size_t k = 0; k < count; ++k) {
+                next += crossed[n + k];
+                const double f = frequencies[next];
+                historySum += f - history[k];
+                history[k] = f;
+                const double change = std::abs(f - previousFrequency);
+                deviationSum += change - deviations[k];
+                deviations[k] = change;
+                previousFrequency = f;
+            }
+        } else {
+            for (std::size_t k = 0; k < count; ++k) {
+                next += crossed[n + k];
+                const double f = frequencies[next];
+                history[k] = f;
+                deviations[k] = std::abs(f - previousFrequency);
+                previousFrequency = f;
+            }
         }
         n += count;
         historyIndex += count;
         if (historyIndex == kHistory) {
             historyIndex = 0;
-            recomputeSums(historySum, deviationSum);
         }
     };
     while (n < kBlockFrames) {
         if (decimationCount == 0) {
             // Every 200th sample leaves a ring entry, taken with it.
-            take(1);
+            take(1, true);
+            if (historyIndex == 0) {
+                recomputeSums(historySum, deviationSum); // the entry's sample wrapped the history
+            }
             const double mean = historySum * kInverseHistory;
             const double deviation = deviationSum * kInverseHistory;
             // A mean of 0 means no crossing has been seen yet: the entry
@@ -96,9 +120,12 @@ void ZveiToneTracker::process(const CrossingList& crossings, ZveiToneRing& ring)
             continue;
         }
         // The samples up to the next entry, a history wrap or the block's end.
-        const std::size_t stretch = std::min({kBlockFrames - n, kHistory - historyIndex,
-                                              static_cast<std::size_t>(kDecimation) - decimationCount});
-        take(stretch);
+        const std::size_t toEntry = static_cast<std::size_t>(kDecimation) - decimationCount;
+        const std::size_t toWrap = kHistory - historyIndex;
+        const std::size_t stretch = std::min({kBlockFrames - n, toWrap, toEntry});
+        // Live when the entry's sample (the one after these) comes no later
+        // than the sample that wraps the history.
+        take(stretch, toEntry + 1 <= toWrap);
         decimationCount += stretch;
         if (decimationCount == static_cast<std::size_t>(kDecimation)) {
             decimationCount = 0;
