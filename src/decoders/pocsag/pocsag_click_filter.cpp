@@ -56,10 +56,6 @@ inline double median5(double a, double b, double c, double d, double e) noexcept
 
 [[gnu::target("avx2")]] void filterClicksAvx2(const ChannelBlock& in, ClickFilterState& state,
                                                ChannelBlock& out) noexcept {
-    // The dithered block behind the four samples that came before it.
-    alignas(32) std::array<double, kFrames + 4> v;
-    std::copy(state.last.begin(), state.last.end(), v.begin());
-
     auto& ways = state.dither.states();
     static_assert(InterleavedDither::kWays == 16 && kFrames % 16 == 0);
     std::array<__m256i, 4> s;
@@ -68,6 +64,9 @@ inline double median5(double a, double b, double c, double d, double e) noexcept
     }
     const __m256i one = _mm256_set1_epi64x(static_cast<long long>(kOneBits));
     const __m256d oneAndAHalf = _mm256_set1_pd(1.5);
+    // The four dithered samples before the ones under way; the windows of
+    // the median are put together from two such vectors in registers.
+    __m256d before = _mm256_loadu_pd(state.last.data());
     for (std::size_t n = 0; n < kFrames; n += 16) {
         for (std::size_t k = 0; k < 4; ++k) {
             __m256i t = s[k];
@@ -77,25 +76,23 @@ inline double median5(double a, double b, double c, double d, double e) noexcept
             s[k] = t;
             const __m256d unit = _mm256_castsi256_pd(_mm256_or_si256(_mm256_srli_epi64(t, 12), one));
             const __m256d offset = _mm256_sub_pd(unit, oneAndAHalf);
-            _mm256_store_pd(v.data() + 4 + n + 4 * k,
-                            _mm256_add_pd(_mm256_loadu_pd(in.data() + n + 4 * k), offset));
+            // Samples m-4..m-1 in `a`, m..m+3 in `e`: the windows of the
+            // four medians start at a[0], a[1], a[2] and a[3].
+            const __m256d a = before;
+            const __m256d e = _mm256_add_pd(_mm256_loadu_pd(in.data() + n + 4 * k), offset);
+            const __m256d c = _mm256_permute2f128_pd(a, e, 0x21); // a2 a3 e0 e1
+            const __m256d b = _mm256_shuffle_pd(a, c, 0x5);       // a1 a2 a3 e0
+            const __m256d d = _mm256_shuffle_pd(c, e, 0x5);       // a3 e0 e1 e2
+            const __m256d low = maxOf(minOf(a, b), minOf(c, d));
+            const __m256d high = minOf(maxOf(a, b), maxOf(c, d));
+            _mm256_storeu_pd(out.data() + n + 4 * k, maxOf(minOf(low, high), minOf(maxOf(low, high), e)));
+            before = e;
         }
     }
     for (std::size_t k = 0; k < 4; ++k) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ways.data() + 4 * k), s[k]);
     }
-
-    for (std::size_t n = 0; n < kFrames; n += 4) {
-        const __m256d a = _mm256_load_pd(v.data() + n);
-        const __m256d b = _mm256_loadu_pd(v.data() + n + 1);
-        const __m256d c = _mm256_loadu_pd(v.data() + n + 2);
-        const __m256d d = _mm256_loadu_pd(v.data() + n + 3);
-        const __m256d e = _mm256_load_pd(v.data() + n + 4);
-        const __m256d low = maxOf(minOf(a, b), minOf(c, d));
-        const __m256d high = minOf(maxOf(a, b), maxOf(c, d));
-        _mm256_storeu_pd(out.data() + n, maxOf(minOf(low, high), minOf(maxOf(low, high), e)));
-    }
-    std::copy(v.end() - 4, v.end(), state.last.begin());
+    _mm256_storeu_pd(state.last.data(), before);
 }
 
 // _mm256_cvtpd_epi32 rounds as the rounding mode says: to nearest, ties to
