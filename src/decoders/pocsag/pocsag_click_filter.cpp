@@ -58,7 +58,7 @@ inline double median5(double a, double b, double c, double d, double e) noexcept
                                                ChannelBlock& out) noexcept {
     auto& ways = state.dither.states();
     static_assert(InterleavedDither::kWays == 16 && kFrames % 16 == 0);
-    std::array<__m256i, 4> s;
+    __m256i s[4];
     for (std::size_t k = 0; k < 4; ++k) {
         s[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ways.data() + 4 * k));
     }
