@@ -15,9 +15,7 @@
 #include <vector>
 
 #include "decoders/pocsag/pocsag_click_filter.h"
-#include "decoders/pocsag/pocsag_decoder.h"
 #include "decoders/pocsag/pocsag_demodulator.h"
-#include "support/collecting_sink.h"
 #include "support/pocsag_encoder.h"
 #include "support/signal.h"
 
@@ -228,21 +226,6 @@ TEST(PocsagSlicer, WholeNumbersAndDoublesGiveTheSameBatches) {
         }
     }
     EXPECT_GE(batches, 6);
-}
-
-TEST(PocsagSlicer, TrafficWithClicksAndDcDecodes) {
-    const test::Signal s = slicerTraffic();
-    test::CollectingSink sink;
-    PocsagDecoder decoder(ChannelSide::Left, &sink, 3);
-    for (std::size_t at = 0; at + kBlockFrames <= s.samples.size(); at += kBlockFrames) {
-        std::copy_n(s.samples.begin() + static_cast<std::ptrdiff_t>(at), kBlockFrames, decoder.block().begin());
-        decoder.run(TimePoint{});
-    }
-    const auto pages = sink.only<test::PocsagEvent>();
-    EXPECT_EQ(pages.size(), 6u);
-    for (const auto& page : pages) {
-        EXPECT_EQ(page.page.text, "Brand 3, Hauptstrasse 12, Person in Gefahr");
-    }
 }
 
 } // namespace
