@@ -161,10 +161,10 @@ PocsagDemodulator::SlicerLimits PocsagDemodulator::slicerLimits() const noexcept
 // table, kept as table indexes (peak + kPeakDecayLimit) so that one look-up
 // and one max or min take a peak from one sample to the next: that path is
 // what the loop waits on (a form with one look-up per pair of samples,
-// through a table of two samples' decay, measured slower). A peak that the sample overshoots becomes the sample
-// rounded; since the peak is a whole number, "x > peak, then peak =
-// round(x)" is max(peak, round(x)), and likewise min() for the negative
-// peak. The threshold tests compare whole numbers too (see WholeSamples);
+// through a table of two samples' decay, measured slower). A peak that the
+// sample overshoots becomes the sample rounded; since the peak is a whole
+// number, "x > peak, then peak = round(x)" is max(peak, round(x)), and
+// likewise min() for the negative peak. The threshold tests compare whole numbers too (see WholeSamples);
 // doubles come in only where a crossing is interpolated.
 void PocsagDemodulator::sliceWholeNumbers(const ChannelBlock& x) noexcept {
     constexpr std::int32_t kOffset = pocsag::kPeakDecayLimit;
@@ -339,9 +339,8 @@ void PocsagDemodulator::convertBits() noexcept {
     const std::uint64_t end = m_endOfTransmission ? std::min(m_runsWritten, m_transmissionRunsEnd)
                                                   : m_runsWritten;
     std::uint64_t n = std::max(m_runsConverted, m_runsWritten - std::min<std::uint64_t>(m_runsWritten, kRunRing));
-    // The bit counters in locals: each bit's store into the byte ring could
-    // otherwise touch them, and every bit would wait for them to come back
-    // from memory.
+    // The bit counters in locals: a store into the byte ring may alias any
+    // member, so the compiler would otherwise reload them after every bit.
     std::uint64_t written = m_bitsWritten;
     std::uint64_t read = m_bitsRead;
     const double period = m_preamblePeriod;
