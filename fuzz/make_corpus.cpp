@@ -357,6 +357,19 @@ void dataFolderSeeds(const fs::path& dir) {
     writeBytes(dir / "empty_files", folder({"", "", "", "", "", "", "", "", "", "", ""}));
 }
 
+// A BOS file behind the option byte (see bos_file_fuzzer.cpp).
+void bosFileSeeds(const fs::path& dir) {
+    const Bytes file = crlf({"; Landkreis", "[OrganisationenKurz]", "6=Feuerwehr", "[Rufnamen]",
+                             "6 2 34 56 78   RTW 1", "6 2 34 56 79   Florian M\xFCnster 1/83-1, Wache",
+                             "6 2 34 56 8    kurz", "[rufnamen]", "6 2 34 56 80   HLF 20", "[Selektiv]",
+                             "12-345 Florian 1", "23-456 \xC4rzte", "12-345", "[Selektiv-Record]",
+                             "56-789 Aufzeichnung", "[Heimatfahrzeuge]", "6 2 34 56 81   Heimat"});
+    writeBytes(dir / "replace_board", Bytes("\x03") + file);        // 1500 entries, from entry 0
+    writeBytes(dir / "append_small", Bytes("\x0E") + file);         // 150 entries, behind entry 47
+    writeBytes(dir / "table_of_one", Bytes("\x01") + file);
+    writeBytes(dir / "lf_no_last_end", Bytes("\x02[Selektiv]\n12-345 A\n[Rufnamen]\n6 2 34 56 78   B"));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -369,5 +382,6 @@ int main(int argc, char* argv[]) {
     extremeSeeds(root / "dispatcher_extreme");
     audioSourceSeeds(root / "audio_source");
     dataFolderSeeds(root / "data_folder");
+    bosFileSeeds(root / "bos_file");
     return g_ok ? 0 : 1;
 }

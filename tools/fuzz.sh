@@ -5,7 +5,7 @@
 #   tools/fuzz.sh [SECONDS] [TARGET...]       default: 600 s, every target
 #   tools/fuzz.sh 3600 data_folder
 #
-# Targets: dispatcher dispatcher_extreme audio_source data_folder.
+# Targets: dispatcher dispatcher_extreme audio_source data_folder bos_file.
 # New inputs collect in build/fuzz/fuzz/corpus/<target>/ (kept between runs);
 # a crash, hang or leak stops the run and leaves the input in
 # build/fuzz/fuzz/artifacts/<target>/. To keep it as a regression input, copy
@@ -17,7 +17,7 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(dispatcher dispatcher_extreme audio_source data_folder)
+  targets=(dispatcher dispatcher_extreme audio_source data_folder bos_file)
 fi
 
 # Leaks inside third-party libraries, as for the smoke runs.

@@ -46,20 +46,25 @@ TextLines readTextLines(const QString& path) {
                                     .arg(quotedName(displayPath(path)), file.errorString()));
         return out;
     }
+    out.lines = textLinesOf(bytes);
+    return out;
+}
+
+QStringList textLinesOf(QByteArrayView bytes) {
     if (bytes.isEmpty()) {
-        return out;
+        return {};
     }
     QString text = fromWindows1252(bytes);
     if (text.endsWith(u'\n')) {
         text.chop(1);
     }
-    out.lines = text.split(u'\n');
-    for (QString& line : out.lines) {
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) {
         if (line.endsWith(u'\r')) {
             line.chop(1);
         }
     }
-    return out;
+    return lines;
 }
 
 FileResult writeTextLines(const QString& path, const QStringList& lines) {

@@ -6,6 +6,7 @@
 // a table half written; appends write each line with one write call.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -24,6 +25,10 @@ struct TextLines {
 
 /// Reads a whole text file. A missing file is no error (`exists` is false).
 TextLines readTextLines(const QString& path);
+
+/// The lines of a file's bytes as readTextLines() gives them: Windows-1252,
+/// each line without its LF or CR LF, no line after a last line end.
+QStringList textLinesOf(QByteArrayView bytes);
 
 /// Replaces the file with `lines`, each ended by CR LF. On failure the old
 /// file is left as it was.
