@@ -11,13 +11,12 @@
 // reports, never the table's last entry, and what it takes must be kept by
 // the tables' files: saved and read back, every field is as imported.
 #include "checking_sink.h"
+#include "scratch_folder.h"
 #include "records/bos_import.h"
 #include "records/data_folder.h"
 #include "records/text_file.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <array>
 #include <cstddef>
@@ -28,6 +27,7 @@ namespace {
 
 using namespace tolvana;
 using fuzz::require;
+using fuzz::Scratch;
 
 constexpr std::array<int, 4> kTableSizes{0, 1, 150, 1500};
 
@@ -39,18 +39,6 @@ bool keepable(const QString& text) {
     }
     return true;
 }
-
-QString scratchTemplate() {
-    const QString shm = QStringLiteral("/dev/shm");
-    return QFileInfo(shm).isDir() && QFileInfo(shm).isWritable()
-               ? shm + QStringLiteral("/tolvana-fuzz-XXXXXX")
-               : QString();
-}
-
-struct Scratch {
-    QTemporaryDir dir =
-        scratchTemplate().isEmpty() ? QTemporaryDir() : QTemporaryDir(scratchTemplate());
-};
 
 // A table with every entry filled, so that an entry the import must not
 // touch shows when it is touched.
@@ -72,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     static Scratch scratch;
     require(scratch.dir.isValid(), "a scratch folder");
-    static const std::optional<DataFolder> folder = DataFolder::open(scratch.dir.path() + QStringLiteral("/data"));
+    static const std::optional<DataFolder> folder = DataFolder::open(scratch.root());
     require(folder.has_value(), "the scratch data folder opens");
 
     const int tableSize = kTableSizes[data[0] & 3U];

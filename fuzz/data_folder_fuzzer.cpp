@@ -16,6 +16,7 @@
 // the status page. Then every table is saved and read back, and must come
 // back as it was: what the program reads it must be able to keep.
 #include "checking_sink.h"
+#include "scratch_folder.h"
 #include "handoff/monitor_state.h"
 #include "handoff/reception_handoff.h"
 #include "records/text_file.h"
@@ -23,8 +24,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,6 +34,7 @@ namespace {
 
 using namespace tolvana;
 using fuzz::require;
+using fuzz::Scratch;
 
 constexpr std::string_view kSeparator = "\x1E\n";
 constexpr int kNamedFiles = 11;
@@ -218,20 +218,6 @@ void roundTrip(const MonitorState& state, const std::vector<int>& statusIndexes)
     }
 }
 
-// Every save syncs its file to the disk; on a memory file system (where one
-// exists) that costs nothing, and the fuzzer runs many times faster.
-QString scratchTemplate() {
-    const QString shm = QStringLiteral("/dev/shm");
-    return QFileInfo(shm).isDir() && QFileInfo(shm).isWritable()
-               ? shm + QStringLiteral("/tolvana-fuzz-XXXXXX")
-               : QString();
-}
-
-struct Scratch {
-    QTemporaryDir dir =
-        scratchTemplate().isEmpty() ? QTemporaryDir() : QTemporaryDir(scratchTemplate());
-    QString root() const { return dir.path() + QStringLiteral("/data"); }
-};
 
 } // namespace
 
