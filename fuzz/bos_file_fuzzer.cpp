@@ -11,13 +11,12 @@
 // reports, never the table's last entry, and what it takes must be kept by
 // the tables' files: saved and read back, every field is as imported.
 #include "checking_sink.h"
-#include "scratch_folder.h"
 #include "records/bos_import.h"
 #include "records/data_folder.h"
 #include "records/text_file.h"
+#include "scratch_folder.h"
 
 #include <QFile>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,8 +44,12 @@ bool keepable(const QString& text) {
 VehicleTable filledTable(int size, int lastUsed) {
     VehicleTable table(size);
     for (int i = 0; i < size; ++i) {
-        table.entry(i) = Vehicle{QStringLiteral("1234567%1").arg(i % 10), QStringLiteral("Alt %1").arg(i),
-                                 QStringLiteral("Info"), 3, 1, QStringLiteral("07.12. 15:52")};
+        table.entry(i) = Vehicle{QStringLiteral("1234567%1").arg(i % 10),
+                                 QStringLiteral("Alt %1").arg(i),
+                                 QStringLiteral("Info"),
+                                 3,
+                                 1,
+                                 QStringLiteral("07.12. 15:52")};
     }
     table.setLastUsedIndex(size == 0 ? 0 : std::min(lastUsed, size - 1));
     return table;
@@ -66,12 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int tableSize = kTableSizes[data[0] & 3U];
     const bool append = (data[0] & 4U) != 0;
     const int lastUsed = (data[0] >> 3) * 47;
-    const QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 1),
+                           static_cast<qsizetype>(size - 1));
 
     const QString path = scratch.dir.path() + QStringLiteral("/Kreis.BOS");
     {
         QFile file(path);
-        require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the scratch file can be written");
+        require(file.open(QIODevice::WriteOnly | QIODevice::Truncate),
+                "the scratch file can be written");
         require(file.write(bytes) == bytes.size(), "the scratch file can be written");
     }
     const BosEntries direct = parseBosLines(textLinesOf(bytes));
@@ -100,8 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (n >= 0 && n < imported.imported) {
             const BosVehicle& v = direct.vehicles[n];
             require(vehicles.at(i).Kennung == v.Kennung && vehicles.at(i).Rufname == v.Rufname &&
-                        vehicles.at(i).Eigenschaft == v.Rufname && vehicles.at(i).Status == kStatusWithoutFile &&
-                        vehicles.at(i).Tki == before.at(i).Tki && vehicles.at(i).Zeit == before.at(i).Zeit,
+                        vehicles.at(i).Eigenschaft == v.Rufname &&
+                        vehicles.at(i).Status == kStatusWithoutFile &&
+                        vehicles.at(i).Tki == before.at(i).Tki &&
+                        vehicles.at(i).Zeit == before.at(i).Zeit,
                     "an imported entry is the file's vehicle");
         } else {
             require(vehicles.at(i) == before.at(i), "an entry the import does not report stays");
@@ -116,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         VehicleTable again(tableSize);
         (void)again.loadVehicles(*folder);
         for (int i = 0; i < tableSize; ++i) {
-            require(again.at(i).Kennung == vehicles.at(i).Kennung && again.at(i).Rufname == vehicles.at(i).Rufname &&
+            require(again.at(i).Kennung == vehicles.at(i).Kennung &&
+                        again.at(i).Rufname == vehicles.at(i).Rufname &&
                         again.at(i).Eigenschaft == vehicles.at(i).Eigenschaft,
                     "Fzg.txt reads back as imported");
         }
@@ -125,11 +133,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Call names.
     imported = importBosFile(path, ImportMode::CallNames, vehicles, calls, append);
     require(imported.result.ok(), "a small regular file is read");
-    require(imported.imported == direct.calls.size() && calls.callNameCount() == direct.calls.size(),
+    require(imported.imported == direct.calls.size() &&
+                calls.callNameCount() == direct.calls.size(),
             "every call is taken");
     for (int i = 0; i < calls.callNameCount(); ++i) {
-        require(calls.at(i).Nummer == direct.calls[i].Nummer && calls.at(i).Name == direct.calls[i].Name &&
-                    calls.at(i).farbeText.isEmpty(),
+        require(calls.at(i).Nummer == direct.calls[i].Nummer &&
+                    calls.at(i).Name == direct.calls[i].Name && calls.at(i).farbeText.isEmpty(),
                 "an imported call is the file's call");
     }
     const FileResult saved = calls.saveCallNames(*folder);

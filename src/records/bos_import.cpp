@@ -1,11 +1,10 @@
 #include "records/bos_import.h"
 
+#include "records/text_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-
 #include <array>
-
-#include "records/text_file.h"
 
 namespace tolvana {
 
@@ -73,8 +72,9 @@ BosEntries parseBosLines(const QStringList& lines) {
         }
         if (section == Section::Vehicles && line.size() >= kMinVehicleLine) {
             // Positions 2, 4, 7, 10 and 13..15 separate the parts.
-            out.vehicles.append(BosVehicle{taken(line, 1, 1) + taken(line, 3, 1) + taken(line, 5, 2) +
-                                               taken(line, 8, 2) + taken(line, 11, 2),
+            out.vehicles.append(BosVehicle{taken(line, 1, 1) + taken(line, 3, 1) +
+                                               taken(line, 5, 2) + taken(line, 8, 2) +
+                                               taken(line, 11, 2),
                                            taken(line, 16)});
         } else if (section == Section::Calls && line.size() >= kMinCallLine) {
             out.calls.append(BosCall{taken(line, 1, 2) + taken(line, 4, 3), taken(line, 8)});
@@ -129,7 +129,8 @@ BosImport importBosFile(const QString& path, ImportMode mode, VehicleTable& vehi
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         out.result = FileResult::failure(
-            QStringLiteral("Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
+            QStringLiteral(
+                "Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
                 .arg(name, file.errorString()));
         return out;
     }
@@ -138,14 +139,16 @@ BosImport importBosFile(const QString& path, ImportMode mode, VehicleTable& vehi
     const QByteArray bytes = file.read(kMaxBosFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
         out.result = FileResult::failure(
-            QStringLiteral("Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
+            QStringLiteral(
+                "Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
                 .arg(name, file.errorString()));
         return out;
     }
     if (bytes.size() > kMaxBosFileBytes) {
         out.result = FileResult::failure(
-            QStringLiteral("Die Datei %1 ist zu gro\u00DF f\u00FCr eine BOS-Datei (mehr als %2 MB); "
-                           "es wurde nichts importiert.")
+            QStringLiteral(
+                "Die Datei %1 ist zu gro\u00DF f\u00FCr eine BOS-Datei (mehr als %2 MB); "
+                "es wurde nichts importiert.")
                 .arg(name)
                 .arg(kMaxBosFileBytes / (1024 * 1024)));
         return out;

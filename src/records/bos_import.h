@@ -14,13 +14,13 @@
 // A line ends only at its line end: a name holding a comma is kept whole.
 #pragma once
 
-#include <QList>
-#include <QString>
-#include <QStringList>
-
 #include "records/call_tables.h"
 #include "records/file_result.h"
 #include "records/vehicle_table.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
 
 namespace tolvana {
 

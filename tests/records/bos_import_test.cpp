@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <QDir>
-
 #include "records/bos_import.h"
 #include "records/text_file.h"
 #include "records_fixture.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
 
 namespace tolvana {
 namespace {
@@ -92,14 +91,19 @@ QList<BosVehicle> numberedVehicles(int count) {
 TEST(BosVehicleImport, ReplacesFromTheStartAndKeepsWhatLiesBehind) {
     VehicleTable table(20);
     for (int i = 0; i < 6; ++i) {
-        table.entry(i) = Vehicle{QStringLiteral("1111111%1").arg(i), QStringLiteral("Alt %1").arg(i),
-                                 QStringLiteral("Info"), 3, 2, QStringLiteral("07.12. 15:52")};
+        table.entry(i) = Vehicle{QStringLiteral("1111111%1").arg(i),
+                                 QStringLiteral("Alt %1").arg(i),
+                                 QStringLiteral("Info"),
+                                 3,
+                                 2,
+                                 QStringLiteral("07.12. 15:52")};
     }
     table.setLastUsedIndex(5);
 
     EXPECT_EQ(importBosVehicles(table, numberedVehicles(3), false), 3);
-    EXPECT_EQ(table.at(0), (Vehicle{QStringLiteral("60000000"), QStringLiteral("Fahrzeug 0"),
-                                    QStringLiteral("Fahrzeug 0"), 6, 2, QStringLiteral("07.12. 15:52")}));
+    EXPECT_EQ(table.at(0),
+              (Vehicle{QStringLiteral("60000000"), QStringLiteral("Fahrzeug 0"),
+                       QStringLiteral("Fahrzeug 0"), 6, 2, QStringLiteral("07.12. 15:52")}));
     EXPECT_EQ(table.at(2).Rufname, QStringLiteral("Fahrzeug 2"));
     EXPECT_EQ(table.at(3).Rufname, QStringLiteral("Alt 3")); // behind the import: as it was
     EXPECT_EQ(table.lastUsedIndex(), 2);                     // the last entry written
@@ -138,7 +142,8 @@ TEST(BosCallImport, AppendsEveryCallWithAnEmptyColourCell) {
     EXPECT_EQ(importBosCalls(table, calls), 2);
     ASSERT_EQ(table.callNameCount(), 3);
     EXPECT_EQ(table.at(0).farbeText, QStringLiteral("255"));
-    EXPECT_EQ(table.at(1), (CallName{QStringLiteral("12345"), QStringLiteral("Florian 1"), QString(), 0}));
+    EXPECT_EQ(table.at(1),
+              (CallName{QStringLiteral("12345"), QStringLiteral("Florian 1"), QString(), 0}));
     EXPECT_EQ(table.at(2).Nummer, QStringLiteral("23456"));
 }
 
@@ -196,7 +201,8 @@ TEST_F(BosImportFile, WhatCannotBeImportedLeavesTheTablesAlone) {
     const QString text = folder().root() + QStringLiteral("/Kreis.txt");
     writeBytes(text, kBosFile);
     for (const QString& path : {text, folder().root() + QStringLiteral("/fehlt.BOS")}) {
-        const BosImport imported = importBosFile(path, ImportMode::Vehicles, vehicles, calls, false);
+        const BosImport imported =
+            importBosFile(path, ImportMode::Vehicles, vehicles, calls, false);
         EXPECT_TRUE(imported.result.ok());
         EXPECT_EQ(imported.imported, 0);
     }
