@@ -197,7 +197,12 @@ private:
         }
         const int inCh = m_reader->channels();
         m_raw.resize(kChunkFrames * static_cast<std::size_t>(inCh));
-        const std::size_t got = m_reader->read(m_raw.data(), kChunkFrames);
+        // The first empty read ends the input for good. Some decoders (MPEG
+        // after a damaged frame) deliver frames again after an empty read,
+        // and the resampler, once told that its input has ended, must get
+        // no more: it writes through a null pointer then.
+        const std::size_t got = m_inputEnded ? 0 : m_reader->read(m_raw.data(), kChunkFrames);
+        m_inputEnded = got == 0;
         // Keep the first one or two channels.
         m_raw.resize(got * static_cast<std::size_t>(inCh));
         if (inCh == m_inChannels) {
@@ -248,6 +253,7 @@ private:
     std::vector<std::int16_t> m_pending;
     std::size_t m_pendingPos = 0;
     bool m_finished = false;
+    bool m_inputEnded = false;
 };
 
 } // namespace
