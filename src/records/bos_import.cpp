@@ -127,21 +127,21 @@ BosImport importBosFile(const QString& path, ImportMode mode, VehicleTable& vehi
         return out;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        out.result = FileResult::failure(
+    const auto unreadable = [&] {
+        return FileResult::failure(
             QStringLiteral(
                 "Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
                 .arg(name, file.errorString()));
+    };
+    if (!file.open(QIODevice::ReadOnly)) {
+        out.result = unreadable();
         return out;
     }
     // One byte beyond the limit tells a file that is too large, even one
     // that grows while it is read.
     const QByteArray bytes = file.read(kMaxBosFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
-        out.result = FileResult::failure(
-            QStringLiteral(
-                "Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
-                .arg(name, file.errorString()));
+        out.result = unreadable();
         return out;
     }
     if (bytes.size() > kMaxBosFileBytes) {

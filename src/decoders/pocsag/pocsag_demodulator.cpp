@@ -164,8 +164,9 @@ PocsagDemodulator::SlicerLimits PocsagDemodulator::slicerLimits() const noexcept
 // through a table of two samples' decay, measured slower). A peak that the
 // sample overshoots becomes the sample rounded; since the peak is a whole
 // number, "x > peak, then peak = round(x)" is max(peak, round(x)), and
-// likewise min() for the negative peak. The threshold tests compare whole numbers too (see WholeSamples);
-// doubles come in only where a crossing is interpolated.
+// likewise min() for the negative peak. The threshold tests compare whole
+// numbers too (see WholeSamples); doubles come in only where a crossing is
+// interpolated.
 void PocsagDemodulator::sliceWholeNumbers(const ChannelBlock& x) noexcept {
     constexpr std::int32_t kOffset = pocsag::kPeakDecayLimit;
     pocsag::WholeSamples whole;
