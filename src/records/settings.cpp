@@ -13,6 +13,18 @@ namespace tolvana {
 
 namespace {
 
+// The TCP port's line holds the port as a 16-bit number: ports 32768..65535
+// stand there in their two's-complement form (40000 as -25536), as the
+// Windows program wrote them. Visited as this wrapper so that it is read and
+// written in that form.
+template <typename Int> struct PortLine {
+    Int& value;
+};
+template <typename T> struct IsPortLine : std::false_type {};
+template <typename Int> struct IsPortLine<PortLine<Int>> : std::true_type {};
+
+constexpr qint64 kPortMax = 65535;
+
 // Visits the fields in the order of their Mon.ini lines, with the caption of
 // the setting as the user knows it (for messages). Works on a const record too.
 template <typename Settings, typename Visit> void forEachLine(Settings& s, Visit&& visit) {
@@ -29,7 +41,7 @@ template <typename Settings, typename Visit> void forEachLine(Settings& s, Visit
     visit(s.connectionKind, u"Verbindungsart");
     visit(s.htmlExport, u"HTML-Export");
     visit(s.tcpServer, u"Winsock-Server");
-    visit(s.tcpPort, u"Port");
+    visit(PortLine<std::remove_reference_t<decltype((s.tcpPort))>>{s.tcpPort}, u"Port");
     visit(s.tcpExport, u"Winsock-Export");
     visit(s.messageExport, u"Win-Messages-Export");
     visit(s.targetWindowTitle, u"Fenstertitel (Win-Messages)");
@@ -58,13 +70,18 @@ FileResult loadSettings(const DataFolder& folder, MonitorSettings& settings) {
         return file.result;
     }
     qsizetype line = 0;
-    forEachLine(loaded, [&](auto& field, const char16_t*) {
+    forEachLine(loaded, [&](auto&& field, const char16_t*) {
         if (line >= file.lines.size()) {
             return;
         }
         const QString& text = file.lines[line++];
         using Field = Plain<decltype(field)>;
-        if constexpr (std::is_same_v<Field, QString>) {
+        if constexpr (IsPortLine<Field>::value) {
+            const qint64 n = leadingNumber(text);
+            if (n >= kInt16Min && n <= kPortMax) {
+                field.value = static_cast<int>(n < 0 ? n + 65536 : n);
+            }
+        } else if constexpr (std::is_same_v<Field, QString>) {
             field = text;
         } else if constexpr (std::is_same_v<Field, quint32>) {
             // A Windows system colour was written as a negative 32-bit number.
@@ -91,7 +108,15 @@ FileResult saveSettings(const DataFolder& folder, const MonitorSettings& setting
         }
         const QString name = quotedName(QString::fromUtf16(caption));
         using Field = Plain<decltype(field)>;
-        if constexpr (std::is_same_v<Field, QString>) {
+        if constexpr (IsPortLine<Field>::value) {
+            const int port = field.value;
+            if (port < 0 || port > kPortMax) {
+                refusal = QStringLiteral("Die Einstellung %1 hat den Wert %2; ein Port liegt zwischen 0 "
+                                         "und 65535.")
+                              .arg(name, QString::number(port));
+            }
+            lines.append(QString::number(port > kInt16Max ? port - 65536 : port));
+        } else if constexpr (std::is_same_v<Field, QString>) {
             if (breaksLines(field)) {
                 refusal = QStringLiteral("Die Einstellung %1 enth\u00E4lt einen Zeilenumbruch; "
                                          "%2 kann sie nicht aufnehmen.")

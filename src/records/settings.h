@@ -9,7 +9,7 @@
 //   line 17      connectionKind           (0 permanent, 1 dial-up)
 //   line 18      htmlExport
 //   line 19      tcpServer
-//   line 20      tcpPort
+//   line 20      tcpPort                  (16-bit: 32768..65535 stand as -32768..-1)
 //   line 21      tcpExport
 //   line 22      messageExport
 //   line 23      targetWindowTitle
@@ -51,6 +51,8 @@ inline constexpr std::array<quint32, 9> kDefaultStatusColours = {
 
 /// Integers are 16-bit values in the file (-32768..32767); colours are the
 /// 32-bit values of colour.h. The defaults are the values without Mon.ini.
+/// `tcpPort` holds the port itself (0..65535); its line keeps the 16-bit
+/// form, ports from 32768 up as negative numbers (40000 as -25536).
 struct MonitorSettings {
     int deviceIndex = 0;
     std::array<quint32, 9> statusColours = kDefaultStatusColours; ///< entry i: status i + 1

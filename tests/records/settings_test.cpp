@@ -150,9 +150,38 @@ INSTANTIATE_TEST_SUITE_P(
             "CyrillicInProgram",
             [](MonitorSettings& s) { s.actionProgram = QStringLiteral("/opt/\u0416/alarm"); },
             u"U+0416"},
-        RefusalCase{"PortBeyondSixteenBits", [](MonitorSettings& s) { s.tcpPort = 40000; },
-                    u"40000"}),
+        RefusalCase{"PortBeyondSixteenBits", [](MonitorSettings& s) { s.tcpPort = 70000; },
+                    u"70000"},
+        RefusalCase{"NegativePort", [](MonitorSettings& s) { s.tcpPort = -1; }, u"-1"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// The port line is 16 bits wide: the Windows program kept ports from 32768 up
+// as negative numbers, and a port typed into the file by hand may stand there
+// as it is. Both read as the port; saving writes the 16-bit form again.
+TEST_F(Settings, PortsAbove32767ReadFromTheirSixteenBitFormAndAreWrittenBackSo) {
+    struct PortCase {
+        QByteArray line;
+        int port;
+        QByteArray saved;
+    };
+    const std::vector<PortCase> cases = {{"-25536", 40000, "-25536"}, {"40000", 40000, "-25536"},
+                                         {"-1", 65535, "-1"},         {"-32768", 32768, "-32768"},
+                                         {"32767", 32767, "32767"},   {"65536", 0, "0"},
+                                         {"-32769", 0, "0"},          {" 31000 ", 31000, "31000"}};
+    for (const PortCase& c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        QByteArray ini = kWindowsMonIni;
+        ini.replace("\r\n4711\r\n", "\r\n" + c.line + "\r\n");
+        writeBytes(folder().monIni(), ini);
+        MonitorSettings s;
+        ASSERT_TRUE(loadSettings(folder(), s).ok());
+        EXPECT_EQ(s.tcpPort, c.port);
+        ASSERT_TRUE(saveSettings(folder(), s).ok());
+        QByteArray expected = kWindowsMonIni;
+        expected.replace("\r\n4711\r\n", "\r\n" + c.saved + "\r\n");
+        EXPECT_EQ(readBytes(folder().monIni()), expected);
+    }
+}
 
 TEST_F(Settings, FailedSaveLeavesTheOldMonIni) {
     writeBytes(folder().monIni(), kWindowsMonIni);
