@@ -30,4 +30,8 @@ void HeadlessView::reportProblem(const QString& message) {
     std::fprintf(stderr, "tolvana-decode: %s\n", message.toUtf8().constData());
 }
 
+void HeadlessView::reportFileProblem(const FileResult& result) {
+    reportProblem(result.englishError());
+}
+
 } // namespace tolvana

@@ -18,6 +18,8 @@ public:
     void zveiHandedOn(ChannelSide side, const ZveiCall& call) override;
     void pocsagHandedOn(ChannelSide side, const PocsagMessage& message) override;
     void reportProblem(const QString& message) override;
+    /// In English: standard error is read by people and tools of any language.
+    void reportFileProblem(const FileResult& result) override;
 
     int problems() const { return m_problems; }
 

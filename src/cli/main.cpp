@@ -32,6 +32,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitInput = 2;
 constexpr int kExitDataFolder = 1;
+constexpr int kExitFilesNotWritten = 4;
 
 // How long a recording waits for the TCP receiver before decoding starts,
 // and how long the end waits for the last lines to leave.
@@ -165,9 +166,10 @@ int main(int argc, char* argv[]) {
 
     const QString root = DataFolder::locate(parser.value(homeOpt));
     QString failedFolder;
-    std::optional<DataFolder> folder = DataFolder::open(root, &failedFolder);
+    int folderError = 0;
+    std::optional<DataFolder> folder = DataFolder::open(root, &failedFolder, &folderError);
     if (!folder) {
-        fail(DataFolder::creationError(failedFolder));
+        fail(DataFolder::creationErrorEnglish(failedFolder, folderError));
         return kExitDataFolder;
     }
 
@@ -181,11 +183,11 @@ int main(int argc, char* argv[]) {
 
     MonitorState state(*folder);
     const FileResult loaded = state.load(QDateTime::fromMSecsSinceEpoch(start.time_since_epoch().count()));
-    for (const QString& warning : loaded.warnings()) {
+    for (const QString& warning : loaded.englishWarnings()) {
         fail(warning);
     }
     if (!loaded.ok()) {
-        fail(loaded.error());
+        fail(loaded.englishError());
     }
 
     ReceptionPrinter printer(stdout, parser.isSet(jsonOpt));
@@ -241,5 +243,8 @@ int main(int argc, char* argv[]) {
         fail(QStringLiteral("read error in %1: %2").arg(positional.front(), QString::fromStdString(source->readError())));
         return kExitInput;
     }
-    return kExitOk;
+    // Everything was decoded, but a log, a status file or the page could not
+    // be written (said on standard error): a script must not take it for a
+    // clean run.
+    return view.problems() > 0 ? kExitFilesNotWritten : kExitOk;
 }

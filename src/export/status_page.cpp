@@ -1,12 +1,12 @@
 #include "export/status_page.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
 
 #include "records/text_codec.h"
+#include "records/text_file.h"
 
 namespace tolvana {
 
@@ -177,16 +177,17 @@ QByteArray statusPageBytes(const StatusPageInput& input) {
     return page.bytes();
 }
 
+FileResult saveStatusPage(const StatusPageInput& input, const QString& dataDir) {
+    return writeFileAtomically(QDir(dataDir).filePath(QString::fromLatin1(kStatusPageFileName)),
+                               statusPageBytes(input), QStringLiteral("Die Statusseite"));
+}
+
 bool writeStatusPage(const StatusPageInput& input, const QString& dataDir, QString* errorMessage) {
-    const QString path = QDir(dataDir).filePath(QString::fromLatin1(kStatusPageFileName));
-    QSaveFile file(path);
-    const QByteArray bytes = statusPageBytes(input);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!written && errorMessage != nullptr) {
-        *errorMessage = QStringLiteral("Die Statusseite \"%1\" konnte nicht geschrieben werden: %2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString());
+    const FileResult result = saveStatusPage(input, dataDir);
+    if (!result.ok() && errorMessage != nullptr) {
+        *errorMessage = result.error();
     }
-    return written;
+    return result.ok();
 }
 
 } // namespace tolvana

@@ -28,6 +28,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "records/file_result.h"
+
 namespace tolvana {
 
 /// File name of the page in the data folder.
@@ -74,8 +76,13 @@ QString htmlText(const QString& text);
 QByteArray statusPageBytes(const StatusPageInput& input);
 
 /// Writes the page as "status.html" in `dataDir`, replacing the old page only
-/// once the new one is complete. On failure the old page stays, the result is
-/// false and `errorMessage` (if given) holds a German message for the user.
+/// once the new one is complete and flushed to the disk. On failure (a full
+/// disk, a missing right) the old page stays and the result says why, in
+/// German and in English.
+FileResult saveStatusPage(const StatusPageInput& input, const QString& dataDir);
+
+/// saveStatusPage() for callers that want a flag: false on failure, with the
+/// German message in `errorMessage` (if given).
 bool writeStatusPage(const StatusPageInput& input, const QString& dataDir, QString* errorMessage = nullptr);
 
 } // namespace tolvana

@@ -1,5 +1,7 @@
 #include "handoff/reception_handoff.h"
 
+#include <QFileInfo>
+
 #include "decoders/fms/fms_texts.h"
 #include "export/export_line.h"
 #include "handoff/status_page_input.h"
@@ -36,8 +38,16 @@ ReceptionHandoff::ReceptionHandoff(MonitorState& state, ReceptionView& view, Han
     : m_state(state), m_view(view), m_outputs(outputs) {}
 
 void ReceptionHandoff::report(const FileResult& result) {
-    if (!result.ok()) {
-        m_view.reportProblem(result.error());
+    // One message per failing file until it is written again; the status
+    // files count as one, a full disk would otherwise name every vehicle.
+    QString key = result.file().isEmpty() ? result.error() : result.file();
+    if (!result.file().isEmpty() && QFileInfo(result.file()).absolutePath() == m_state.folder.statusDir()) {
+        key = m_state.folder.statusDir();
+    }
+    if (result.ok()) {
+        m_failing.erase(key);
+    } else if (m_failing.insert(key).second) {
+        m_view.reportFileProblem(result);
     }
 }
 
@@ -190,10 +200,9 @@ bool ReceptionHandoff::housekeeping(TimePoint now) {
     if (m_state.settings.htmlExport != 1 || !m_pageChanged) {
         return false;
     }
-    QString error;
-    if (!writeStatusPage(statusPageInput(m_state, local), m_state.folder.root(), &error)) {
-        // The flag stays set: the next tick tries again.
-        m_view.reportProblem(error);
+    const FileResult written = saveStatusPage(statusPageInput(m_state, local), m_state.folder.root());
+    report(written);
+    if (!written.ok()) {
         return false;
     }
     m_pageChanged = false;

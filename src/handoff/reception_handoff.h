@@ -17,6 +17,7 @@
 #include <QDateTime>
 
 #include <array>
+#include <set>
 
 #include "decoders/common/reception_sink.h"
 #include "export/line_export.h"
@@ -52,7 +53,8 @@ public:
 
     /// The minute timer's duty: alert-list entries older than four minutes
     /// leave; with the HTML export on and something changed, the page is
-    /// written anew. Returns whether the page was written.
+    /// written anew. Returns whether the page was written. A page that
+    /// cannot be written keeps the flag set, so the next tick tries again.
     bool housekeeping(TimePoint now);
 
 private:
@@ -73,6 +75,9 @@ private:
     std::array<LastCall, 2> m_lastZvei;
     std::array<LastCall, 2> m_lastPocsag;
     bool m_pageChanged = false;
+    /// Files (the status files by their folder) whose last write failed and
+    /// was reported; a full disk fails every reception, but says so once.
+    std::set<QString> m_failing;
 };
 
 /// Local date and time of a reception time, to whole seconds.

@@ -8,6 +8,7 @@
 
 #include "decoders/common/types.h"
 #include "handoff/receptions.h"
+#include "records/file_result.h"
 
 namespace tolvana {
 
@@ -30,6 +31,10 @@ public:
     /// Something the user must know: a table, log or page could not be
     /// written. A German text, ready to show.
     virtual void reportProblem(const QString& message) = 0;
+    /// A file could not be written; the hand-off reports each failing file
+    /// once, until it is written again. The result carries the German and
+    /// the English message; a view shows the one its user reads.
+    virtual void reportFileProblem(const FileResult& result) { reportProblem(result.error()); }
 };
 
 } // namespace tolvana

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 #include "records/text_file.h"
 
 namespace tolvana {
@@ -27,14 +29,20 @@ QString DataFolder::defaultRoot() {
            QStringLiteral("/tolvana");
 }
 
-std::optional<DataFolder> DataFolder::open(const QString& root, QString* failedFolder) {
+std::optional<DataFolder> DataFolder::open(const QString& root, QString* failedFolder, int* systemError) {
     const QString absolute = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
     DataFolder folder(absolute);
     for (const QString& path : {folder.root(), folder.statusDir(), folder.logDir()}) {
         // mkpath() also succeeds for a folder that exists already.
-        if (!QDir().mkpath(path) || !QFileInfo(path).isDir()) {
+        errno = 0;
+        const bool made = QDir().mkpath(path);
+        const int error = made ? 0 : errno;
+        if (!made || !QFileInfo(path).isDir()) {
             if (failedFolder != nullptr) {
                 *failedFolder = path;
+            }
+            if (systemError != nullptr) {
+                *systemError = QFileInfo::exists(path) && !QFileInfo(path).isDir() ? EEXIST : error;
             }
             return std::nullopt;
         }
@@ -47,6 +55,11 @@ QString DataFolder::creationError(const QString& failedFolder) {
                           "Ohne ihn k\u00F6nnen Einstellungen, Tabellen und Logb\u00FCcher "
                           "nicht gespeichert werden.")
         .arg(quotedName(displayPath(failedFolder)));
+}
+
+QString DataFolder::creationErrorEnglish(const QString& failedFolder, int systemError) {
+    return QStringLiteral("cannot create the data folder %1: %2")
+        .arg(displayPath(failedFolder), systemReason(systemError).english);
 }
 
 QString DataFolder::filterFile(FilterKind kind) const {

@@ -26,10 +26,15 @@ public:
     static QString defaultRoot();
 
     /// Creates `root`, Status/ and Logbuch/ where missing. Nothing when a
-    /// folder cannot be created; `failedFolder` then names it.
-    static std::optional<DataFolder> open(const QString& root, QString* failedFolder = nullptr);
+    /// folder cannot be created; `failedFolder` then names it and
+    /// `systemError` holds the system's error number (EEXIST when a file
+    /// stands where the folder belongs).
+    static std::optional<DataFolder> open(const QString& root, QString* failedFolder = nullptr,
+                                          int* systemError = nullptr);
     /// The user's message for a folder that open() could not create.
     static QString creationError(const QString& failedFolder);
+    /// The same in English, with the reason, for standard error.
+    static QString creationErrorEnglish(const QString& failedFolder, int systemError);
 
     const QString& root() const { return m_root; }
     QString monIni() const { return file(QLatin1String("Mon.ini")); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "export/status_page.h"
+#include "support/small_disk.h"
 
 namespace tolvana {
 namespace {
@@ -278,6 +279,47 @@ TEST(StatusPageFile, AFailedWriteIsReportedAndLeavesWhatWasThere) {
 
     EXPECT_FALSE(writeStatusPage(smallBoard(), dir.filePath(QStringLiteral("fehlt")), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("fehlt"))) << error.toStdString();
+}
+
+// The page the web server shows stays whole and as it was when the disk is
+// full: the new page is written beside it and only replaces it once it is
+// complete and on the disk. The message says what happened.
+TEST(StatusPageFile, AFullDiskKeepsThePreviousPageAndSaysSo) {
+    test::SmallDisk disk(64);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << disk.why();
+    }
+    const QString dir = QString::fromStdString(disk.path());
+    const QString path = dir + QStringLiteral("/status.html");
+    ASSERT_TRUE(saveStatusPage(smallBoard(), dir).ok());
+    const QByteArray before = statusPageBytes(smallBoard());
+
+    // The next page (a few kilobytes, as the page of a small board is) finds
+    // the disk full: the old one stays.
+    StatusPageInput bigger = smallBoard();
+    bigger.zveiRows.insert(bigger.zveiRows.begin(), {QStringLiteral("34567"), QStringLiteral("FF Nord"),
+                                                     QStringLiteral("07.12.2004 15:52:42")});
+    disk.fill();
+    const FileResult full = saveStatusPage(bigger, dir);
+    ASSERT_FALSE(full.ok());
+    EXPECT_EQ(full.error(), QStringLiteral("Die Statusseite \u201E%1\u201C kann nicht gespeichert werden: der "
+                                           "Datentr\u00E4ger ist voll. Die bisherige Fassung bleibt erhalten.")
+                                .arg(path));
+    EXPECT_EQ(full.englishError(),
+              QStringLiteral("cannot save %1: no space left on the disk; the previous version is kept").arg(path));
+    QString error;
+    EXPECT_FALSE(writeStatusPage(bigger, dir, &error));
+    EXPECT_EQ(error, full.error());
+    QFile page(path);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_EQ(page.readAll(), before);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("status.html")});
+
+    disk.release();
+    ASSERT_TRUE(saveStatusPage(bigger, dir).ok());
+    page.close();
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_EQ(page.readAll(), statusPageBytes(bigger));
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QStringEncoder>
+
+#include "records/settings.h"
 #include "records/text_codec.h"
 #include "records/text_file.h"
 #include "records_fixture.h"
@@ -63,7 +67,94 @@ TEST_F(ReadLines, UnreadableFileIsReported) {
     EXPECT_TRUE(read.result.error().contains(QStringLiteral("Fzg.txt")));
 }
 
+// Whatever stands in a file's place, start-up goes on: a named pipe without
+// a writer would block the open for ever, a device like /dev/zero would be
+// read until memory runs out, and a huge file would be read whole.
+TEST_F(ReadLines, OnlyRegularFilesOfSaneSizeAreRead) {
+    const QString fifo = folder().monIni();
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const TextLines pipe = readTextLines(fifo);
+    EXPECT_FALSE(pipe.result.ok());
+    EXPECT_EQ(pipe.result.error(), QStringLiteral("Die Datei \u201E%1\u201C kann nicht gelesen werden: sie ist keine "
+                                                  "gew\u00F6hnliche Datei (ein Ordner, eine Pipe oder ein Ger\u00E4t "
+                                                  "steht an ihrer Stelle).")
+                                       .arg(fifo));
+    EXPECT_EQ(pipe.result.englishError(),
+              QStringLiteral("cannot read %1: it is not a regular file (a folder, a pipe or a device stands in "
+                             "its place)")
+                  .arg(fifo));
+    MonitorSettings settings;
+    EXPECT_FALSE(loadSettings(folder(), settings).ok());
+    EXPECT_EQ(settings, MonitorSettings{});
+
+    const QString zero = folder().vehiclesFile();
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    EXPECT_FALSE(readTextLines(zero).result.ok());
+
+    const QString huge = folder().logFile(ReceptionKind::Fms, QDate(2026, 12, 7));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(kMaxTextFileBytes + 1)); // sparse: no disk space needed
+    }
+    const TextLines big = readTextLines(huge);
+    EXPECT_FALSE(big.result.ok());
+    EXPECT_TRUE(big.result.englishError().contains(QStringLiteral("more than the 64.0 MB allowed")))
+        << big.result.englishError().toStdString();
+    EXPECT_TRUE(big.lines.isEmpty());
+
+    // An append to a pipe would block once the pipe is full.
+    const FileResult append = appendTextLine(fifo, QStringLiteral("1"));
+    EXPECT_FALSE(append.ok());
+    EXPECT_TRUE(append.error().contains(QStringLiteral("keine gew\u00F6hnliche Datei"))) << append.error().toStdString();
+}
+
+// Mon.ini saved as "Unicode" by an editor must not switch everything off.
+TEST_F(ReadLines, FilesWithAByteOrderMarkReadAsTheirCharacterSet) {
+    const QString text = QStringLiteral("1\r\nC:\\Programme\\Alarm f\u00FCr Wache\\alarm.exe\r\n");
+    const QStringList expected{QStringLiteral("1"), QStringLiteral("C:\\Programme\\Alarm f\u00FCr Wache\\alarm.exe")};
+    const QString path = folder().root() + QStringLiteral("/x.txt");
+    for (const auto encoding : {QStringConverter::Utf8, QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        QStringEncoder encode(encoding, QStringConverter::Flag::WriteBom);
+        writeBytes(path, encode(text));
+        const TextLines read = readTextLines(path);
+        EXPECT_TRUE(read.result.ok());
+        EXPECT_EQ(read.lines, expected) << static_cast<int>(encoding);
+    }
+
+    // All six decoders on, port 40000, from a UTF-16 Mon.ini.
+    QString ini = QStringLiteral("0\r\n");
+    for (int i = 0; i < 9; ++i) {
+        ini += QStringLiteral("255\r\n");
+    }
+    ini += QStringLiteral("0\r\n/opt/alarm\r\n\r\n\r\n\r\n\r\n0\r\n0\r\nlocalhost\r\n-25536\r\n1\r\n0\r\n\r\n3\r\n");
+    for (int i = 0; i < 6; ++i) {
+        ini += QStringLiteral("1\r\n");
+    }
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    writeBytes(folder().monIni(), utf16(ini));
+    MonitorSettings s;
+    ASSERT_TRUE(loadSettings(folder(), s).ok());
+    EXPECT_EQ(s.decoderEnabled, (std::array<int, 6>{1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(s.tcpExport, 1);
+    EXPECT_EQ(s.tcpPort, 40000);
+    EXPECT_EQ(s.actionProgram, QStringLiteral("/opt/alarm"));
+    EXPECT_EQ(s.boardSizeIndex, 3);
+}
+
 using TextFile = test::RecordsTest;
+
+// A file that would begin with the bytes of a byte-order mark would read back
+// as another character set: such a table is refused, not stored altered.
+TEST_F(TextFile, ATableThatWouldStartLikeAByteOrderMarkIsRefused) {
+    const QString path = folder().stationNamesFile();
+    writeBytes(path, "Wache 1\r\n");
+    const FileResult result = writeTextLines(path, {QStringLiteral("\u00FF\u00FEWache")});
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.error().contains(QStringLiteral("\u201E\u00FF\u00FE\u201C"))) << result.error().toStdString();
+    EXPECT_EQ(readBytes(path), QByteArray("Wache 1\r\n"));
+    EXPECT_TRUE(writeTextLines(path, {QStringLiteral("Wache \u00FF\u00FE")}).ok());
+}
 
 TEST_F(TextFile, WriteReplacesTheWholeFileWithCrLfLines) {
     const QString path = folder().root() + QStringLiteral("/x.txt");
