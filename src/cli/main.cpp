@@ -23,6 +23,7 @@
 #include "handoff/monitor_state.h"
 #include "handoff/reception_handoff.h"
 #include "records/data_folder.h"
+#include "records/data_folder_lock.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitInput = 2;
 constexpr int kExitDataFolder = 1;
+constexpr int kExitFolderInUse = 3;
 constexpr int kExitFilesNotWritten = 4;
 
 // How long a recording waits for the TCP receiver before decoding starts,
@@ -171,6 +173,18 @@ int main(int argc, char* argv[]) {
     if (!folder) {
         fail(DataFolder::creationErrorEnglish(failedFolder, folderError));
         return kExitDataFolder;
+    }
+    // One data folder, one monitor: taken before anything is read or written.
+    // A lock that cannot be written (a full disk) does not stop decoding.
+    DataFolderLock::Outcome lockOutcome{};
+    QString lockMessage;
+    const auto lock = DataFolderLock::acquireOrExplain(*folder, lockOutcome, lockMessage);
+    if (lockOutcome == DataFolderLock::Outcome::HeldByOther) {
+        fail(lockMessage);
+        return kExitFolderInUse;
+    }
+    if (!lock) {
+        fail(lockMessage + QStringLiteral("; decoding without it"));
     }
 
     std::string openError;

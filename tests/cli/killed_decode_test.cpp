@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -111,9 +112,12 @@ protected:
             EXPECT_TRUE(page.startsWith("<HTML>\r\n"));
             EXPECT_TRUE(page.endsWith("</HTML>\r\n"));
         }
+        // Besides the tables, the page and the lock of a killed run (which
+        // the next run takes over), nothing.
         const QStringList top = QDir(m_home).entryList(QDir::Files);
         for (const QString& name : top) {
-            EXPECT_TRUE(m_tables.count(name) == 1 || name == QStringLiteral("status.html"))
+            EXPECT_TRUE(m_tables.count(name) == 1 || name == QStringLiteral("status.html") ||
+                        name == QStringLiteral("tolvana.lock"))
                 << "left behind: " << name.toStdString();
         }
         for (const auto& [name, bytes] : m_tables) {
@@ -176,6 +180,7 @@ TEST_F(KilledDecode, LeavesNoHalfWrittenLineTableOrPage) {
     const CliResult last = runDecode(args());
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_EQ(checkWhole(), lines + linesPerRun);
+    EXPECT_FALSE(QFile::exists(m_home + "/tolvana.lock")) << "a run to its end leaves its lock behind";
 }
 
 } // namespace
