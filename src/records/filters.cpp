@@ -13,6 +13,12 @@ struct ParsedLine {
     FilterEntry entry;
 };
 
+// Empty, or blanks only: a received identifier has its blanks removed before
+// it is compared, so such an entry would match nothing or everything.
+bool isBlankEntry(const QString& text) {
+    return trimBlanks(text).isEmpty();
+}
+
 ParsedLine parseLine(const QString& line) {
     const qsizetype tab = line.indexOf(kFieldSeparator);
     if (tab < 0) {
@@ -39,11 +45,26 @@ FileResult FilterTable::load(const QString& path) {
             continue;
         }
         const ParsedLine parsed = parseLine(line);
+        const QString name = QFileInfo(path).fileName();
         if (!parsed.valid) {
             result.addWarning(
                 QStringLiteral("%1, Zeile %2: kein Tabulator mit der Listennummer "
                                "(0 oder 1) hinter %3; die Zeile wird \u00FCbergangen.")
-                    .arg(QFileInfo(path).fileName(), QString::number(i + 1), quotedName(line)));
+                    .arg(name, QString::number(i + 1), quotedName(line)),
+                QStringLiteral("%1, line %2: no TAB and list number (0 or 1) after \"%3\"; line skipped")
+                    .arg(name, QString::number(i + 1), line));
+            continue;
+        }
+        if (isBlankEntry(parsed.entry.text)) {
+            // An empty entry is a prefix of everything: in the negative list
+            // it would drop every reception of the kind, in the positive one
+            // it would let everything through.
+            result.addWarning(
+                QStringLiteral("%1, Zeile %2: leerer Filtereintrag (er passte auf jede Kennung); "
+                               "die Zeile wird \u00FCbergangen.")
+                    .arg(name, QString::number(i + 1)),
+                QStringLiteral("%1, line %2: empty filter entry (it would match every identifier); line skipped")
+                    .arg(name, QString::number(i + 1)));
             continue;
         }
         entries.append(parsed.entry);
@@ -88,11 +109,16 @@ FileResult FilterTables::rebuildFilters() {
 }
 
 FileResult FilterTables::addFilterEntry(const QString& text, int listKind, FilterKind kind) {
-    if (text.isEmpty() || breaksFields(text)) {
+    if (isBlankEntry(text)) {
+        return FileResult::failure(
+            QStringLiteral("Ein leerer Filtereintrag wird nicht gespeichert: er passte auf jede "
+                           "Kennung und lie\u00DFe in der Negativ-Liste keinen Eingang mehr durch."),
+            QStringLiteral("an empty filter entry is not saved: it would match every identifier"));
+    }
+    if (breaksFields(text)) {
         return FileResult::failure(
             QStringLiteral("Der Filtereintrag %1 kann nicht gespeichert werden: "
-                           "er ist leer oder enth\u00E4lt einen Tabulator oder "
-                           "Zeilenumbruch.")
+                           "er enth\u00E4lt einen Tabulator oder Zeilenumbruch.")
                 .arg(quotedName(text)));
     }
     FileResult result = appendTextLine(m_folder.filterFile(kind),

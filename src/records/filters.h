@@ -40,8 +40,9 @@ public:
     int negativeCount() const { return m_negativeCount; }
 
     /// Replaces the entries; empty lines are skipped, a line without its
-    /// TAB and list number is skipped and reported with its line number.
-    /// A missing file gives an empty table.
+    /// TAB and list number, or with an empty entry text (blanks only), is
+    /// skipped and reported with its line number. A missing file gives an
+    /// empty table.
     FileResult load(const QString& path);
     void setEntries(QList<FilterEntry> entries);
 
@@ -73,7 +74,8 @@ public:
 
     /// Appends an entry to the kind's file (created when missing) and
     /// rebuilds the tables. The text is taken as typed; refused when it is
-    /// empty or holds a TAB or a line break, which would break the line.
+    /// empty or blanks only (it would match every reception) or holds a TAB
+    /// or a line break, which would break the line.
     FileResult addFilterEntry(const QString& text, int listKind, FilterKind kind);
     /// Rewrites the file of list `listIndex` (0..5, see listIndexOf) without
     /// the lines whose text equals `text` ignoring case and whose list kind is

@@ -100,6 +100,37 @@ TEST_F(Filters, NewEntriesAreAppendedAndTakeEffect) {
     EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Fms)), QByteArray("6\t0\r\n62\xC4\t1\r\n"));
 }
 
+// An entry with no text is a prefix of every identifier: in the negative
+// list it silently dropped every pager message. It is skipped with a word on
+// load and refused by "neu"; the other entries keep working.
+TEST_F(Filters, AnEmptyEntryIsSkippedOnLoadAndRefusedWhenAdded) {
+    writeBytes(folder().filterFile(FilterKind::Pocsag), "\t1\r\n   \t1\r\n1200\t1\r\n");
+    FilterTables filters(folder());
+    const FileResult result = filters.rebuildFilters();
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.warnings(),
+              (QStringList{QStringLiteral("filter_poc.txt, Zeile 1: leerer Filtereintrag (er passte auf jede "
+                                          "Kennung); die Zeile wird \u00FCbergangen."),
+                           QStringLiteral("filter_poc.txt, Zeile 2: leerer Filtereintrag (er passte auf jede "
+                                          "Kennung); die Zeile wird \u00FCbergangen.")}));
+    EXPECT_EQ(result.englishWarnings().front(),
+              QStringLiteral("filter_poc.txt, line 1: empty filter entry (it would match every identifier); "
+                             "line skipped"));
+    EXPECT_EQ(filters.table(FilterKind::Pocsag).negativeCount(), 1);
+    EXPECT_TRUE(filters.filterPocsag(QStringLiteral("1234567")));
+    EXPECT_FALSE(filters.filterPocsag(QStringLiteral("1200003")));
+
+    for (const char16_t* blank : {u"", u"   "}) {
+        const FileResult refused =
+            filters.addFilterEntry(QString::fromUtf16(blank), kNegativeList, FilterKind::Pocsag);
+        EXPECT_FALSE(refused.ok());
+        EXPECT_TRUE(refused.error().startsWith(QStringLiteral("Ein leerer Filtereintrag wird nicht gespeichert")))
+            << refused.error().toStdString();
+    }
+    EXPECT_EQ(readBytes(folder().filterFile(FilterKind::Pocsag)), QByteArray("\t1\r\n   \t1\r\n1200\t1\r\n"));
+    EXPECT_TRUE(filters.filterPocsag(QStringLiteral("1234567")));
+}
+
 TEST_F(Filters, RemovingAnEntryRewritesItsListAndStopsItAtOnce) {
     const QByteArray zvei("123\t0\r\n555\t1\r\n\r\n123\t1\r\nABC\t1\r\n");
     writeBytes(folder().filterFile(FilterKind::Zvei), zvei);
