@@ -3,9 +3,21 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#define TOLVANA_HAS_POSIX_OPEN 1
+#define TOLVANA_HAS_POLL 1
+#else
+#define TOLVANA_HAS_POSIX_OPEN 0
+#define TOLVANA_HAS_POLL 0
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +28,37 @@ namespace tolvana {
 namespace {
 
 constexpr std::size_t kChunkFrames = 4096;
+
+// The recording is opened close-on-exec: an action program started during
+// the run must not inherit it (and keep it open after tolvana has ended).
+#if TOLVANA_HAS_POSIX_OPEN
+int openDescriptor(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+void closeDescriptor(int descriptor) {
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+}
+std::FILE* openStream(const std::string& path) {
+    const int descriptor = openDescriptor(path);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* file = fdopen(descriptor, "rb");
+    if (file == nullptr) {
+        const int cause = errno;
+        ::close(descriptor);
+        errno = cause;
+    }
+    return file;
+}
+#else
+void closeDescriptor(int) {}
+std::FILE* openStream(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+#endif
 
 /// Frames of 16-bit samples at the input's own rate and channel count.
 class FrameReader {
@@ -31,13 +74,22 @@ public:
 
 class SndfileReader final : public FrameReader {
 public:
-    SndfileReader(SNDFILE* file, const SF_INFO& info) : m_file(file), m_info(info) {}
-    ~SndfileReader() override { sf_close(m_file); }
+    /// Takes `file` and the descriptor it reads (closed after it; -1 if none).
+    SndfileReader(SNDFILE* file, const SF_INFO& info, int descriptor)
+        : m_file(file), m_info(info), m_descriptor(descriptor) {
+        const int sub = m_info.format & SF_FORMAT_SUBMASK;
+        m_floating = sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE;
+    }
+    ~SndfileReader() override {
+        sf_close(m_file);
+        closeDescriptor(m_descriptor);
+    }
     SndfileReader(const SndfileReader&) = delete;
     SndfileReader& operator=(const SndfileReader&) = delete;
 
     std::size_t read(std::int16_t* out, std::size_t frames) override {
-        const sf_count_t got = sf_readf_short(m_file, out, static_cast<sf_count_t>(frames));
+        const sf_count_t got = m_floating ? readFloating(out, frames)
+                                          : sf_readf_short(m_file, out, static_cast<sf_count_t>(frames));
         if (got < static_cast<sf_count_t>(frames) && sf_error(m_file) != SF_ERR_NO_ERROR &&
             error.empty()) {
             error = sf_strerror(m_file);
@@ -53,13 +105,45 @@ public:
         if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &fmt, sizeof fmt) == 0 && fmt.name) {
             name = fmt.name;
         }
-        return std::string(name) + ", " + std::to_string(m_info.samplerate) + " Hz, " +
-               std::to_string(m_info.channels) + (m_info.channels == 1 ? " channel" : " channels");
+        return std::string(name) + (m_floating ? " (floating point)" : "") + ", " +
+               std::to_string(m_info.samplerate) + " Hz, " + std::to_string(m_info.channels) +
+               (m_info.channels == 1 ? " channel" : " channels");
     }
 
 private:
+    // Floating-point samples run from -1.0 to 1.0 at full scale, the range
+    // libsndfile uses for them (and gives integer data read as floating
+    // point: a 16-bit sample divided by 32768). Read as 16-bit values
+    // directly, libsndfile would round them to -1, 0 and 1, and a recording
+    // would decode to silence. So they are read as doubles and scaled back
+    // by 32768, which gives a recording converted from 16 bits its samples
+    // exactly; louder samples are clipped as the sound card would clip them,
+    // and a NaN (a damaged file) is silence.
+    sf_count_t readFloating(std::int16_t* out, std::size_t frames) {
+        const std::size_t values = frames * static_cast<std::size_t>(m_info.channels);
+        m_doubles.resize(values);
+        const sf_count_t got = sf_readf_double(m_file, m_doubles.data(), static_cast<sf_count_t>(frames));
+        const std::size_t n = got > 0 ? static_cast<std::size_t>(got) * static_cast<std::size_t>(m_info.channels) : 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double scaled = m_doubles[i] * 32768.0;
+            double v = 0.0;
+            if (scaled >= 32767.0) {
+                v = 32767.0;
+            } else if (scaled <= -32768.0) {
+                v = -32768.0;
+            } else if (scaled == scaled) { // not NaN
+                v = std::nearbyint(scaled);
+            }
+            out[i] = static_cast<std::int16_t>(v);
+        }
+        return got;
+    }
+
     SNDFILE* m_file;
     SF_INFO m_info;
+    int m_descriptor;
+    bool m_floating = false;
+    std::vector<double> m_doubles;
 };
 
 /// Headerless signed 16-bit little-endian PCM, e.g. from `rtl_fm ... -s 22050 -`.
@@ -84,14 +168,26 @@ public:
         std::copy(m_carry.begin(), m_carry.end(), m_bytes.begin());
         m_carry.clear();
         while (have < m_bytes.size()) {
-            const std::size_t got = std::fread(m_bytes.data() + have, 1, m_bytes.size() - have, m_file);
-            if (got == 0) {
-                if (std::ferror(m_file) && error.empty()) {
-                    error = std::strerror(errno);
+            const std::size_t wanted = m_bytes.size() - have;
+            errno = 0;
+            const std::size_t got = std::fread(m_bytes.data() + have, 1, wanted, m_file);
+            const int cause = errno;
+            have += got;
+            if (got < wanted) {
+                if (!std::ferror(m_file)) {
+                    break; // the end of the input
+                }
+                // A pipe whose writer set it non-blocking (or a signal)
+                // interrupts the read; that is no error, only a wait.
+                std::clearerr(m_file);
+                if (cause == EINTR || ((cause == EAGAIN || cause == EWOULDBLOCK) && waitForInput())) {
+                    continue;
+                }
+                if (error.empty()) {
+                    error = cause != 0 ? std::strerror(cause) : "the system gave no reason";
                 }
                 break;
             }
-            have += got;
         }
         const std::size_t whole = have / frameBytes;
         const std::size_t values = whole * static_cast<std::size_t>(m_format.channels);
@@ -113,6 +209,19 @@ public:
     }
 
 private:
+    // Blocks until the non-blocking input has data or has ended.
+    bool waitForInput() {
+#if TOLVANA_HAS_POLL
+        pollfd wait{fileno(m_file), POLLIN, 0};
+        int ready = 0;
+        while ((ready = poll(&wait, 1, -1)) < 0 && errno == EINTR) {
+        }
+        return ready > 0;
+#else
+        return false;
+#endif
+    }
+
     std::FILE* m_file;
     bool m_owned;
     RawFormat m_format;
@@ -275,7 +384,7 @@ std::unique_ptr<AudioSource> AudioSource::open(const std::string& path, const Ra
         if (path == "-") {
             file = stdin;
         } else {
-            file = std::fopen(path.c_str(), "rb");
+            file = openStream(path);
             owned = true;
             if (file == nullptr) {
                 error = "cannot open " + path + ": " + std::strerror(errno);
@@ -289,17 +398,29 @@ std::unique_ptr<AudioSource> AudioSource::open(const std::string& path, const Ra
             return nullptr;
         }
         SF_INFO info{};
+#if TOLVANA_HAS_POSIX_OPEN
+        const int descriptor = openDescriptor(path);
+        if (descriptor < 0) {
+            error = "cannot read " + path + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        SNDFILE* file = sf_open_fd(descriptor, SFM_READ, &info, SF_FALSE);
+#else
+        const int descriptor = -1;
         SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+#endif
         if (file == nullptr) {
+            closeDescriptor(descriptor);
             error = "cannot read " + path + ": " + sf_strerror(nullptr);
             return nullptr;
         }
         if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 384000) {
             sf_close(file);
+            closeDescriptor(descriptor);
             error = "cannot read " + path + ": unsupported channel count or sample rate";
             return nullptr;
         }
-        reader = std::make_unique<SndfileReader>(file, info);
+        reader = std::make_unique<SndfileReader>(file, info, descriptor);
     }
     auto source = std::make_unique<StereoSource>(std::move(reader));
     if (!source->ok()) {

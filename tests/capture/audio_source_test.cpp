@@ -188,3 +188,56 @@ TEST_F(AudioSourceTest, RecordingClockAndTrailingSilence) {
 
 } // namespace
 } // namespace tolvana
+
+namespace tolvana {
+namespace {
+
+// Floating-point recordings (as SDR programs and sound editors save them)
+// hold samples from -1.0 to 1.0: read as the 16-bit samples they stand for,
+// not rounded to -1, 0 and 1. A file converted from 16 bits gives back its
+// samples exactly; beyond full scale clips, NaN is silence.
+TEST(AudioSourceFloat, FloatAndDoubleFilesGiveTheir16BitSamples) {
+    const std::string dir = test::makeTempDir("tolvana-float");
+    std::vector<std::int16_t> pcm = test::interleave(ramp(3000, 17), ramp(3000, 41));
+    pcm[0] = -32768;
+    pcm[1] = 32767;
+    struct Case {
+        const char* name;
+        int format;
+    };
+    for (const Case c : {Case{"f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT}, Case{"d.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
+                         Case{"f.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT}, Case{"d.aiff", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE}}) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir + "/" + c.name;
+        SF_INFO info{};
+        info.samplerate = 22050;
+        info.channels = 2;
+        info.format = c.format;
+        SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(out, nullptr) << sf_strerror(nullptr);
+        std::vector<double> samples;
+        for (const std::int16_t v : pcm) {
+            samples.push_back(v / 32768.0);
+        }
+        // Beyond full scale and a damaged sample at the end.
+        samples.insert(samples.end(), {1.5, -2.0, std::nan(""), 0.25});
+        ASSERT_EQ(sf_writef_double(out, samples.data(), static_cast<sf_count_t>(samples.size() / 2)),
+                  static_cast<sf_count_t>(samples.size() / 2));
+        sf_close(out);
+
+        std::string error;
+        auto src = AudioSource::open(file, nullptr, error);
+        ASSERT_TRUE(src) << error;
+        EXPECT_NE(src->describe().find("floating point"), std::string::npos) << src->describe();
+        std::vector<std::int16_t> expected = pcm;
+        expected.insert(expected.end(), {32767, -32768, 0, 8192});
+        std::vector<std::int16_t> all(expected.size() + 2);
+        EXPECT_EQ(src->readFrames(all), expected.size() / 2);
+        all.resize(expected.size());
+        EXPECT_EQ(all, expected);
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace tolvana
