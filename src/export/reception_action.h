@@ -44,11 +44,20 @@ private:
 
 /// Starts the program as a detached process: it outlives tolvana, inherits
 /// the current folder and standard error, reads no input (its standard input
-/// and output are the null device) and is never waited for. A program that cannot be
-/// started is reported on standard error (a warning) and otherwise ignored.
+/// and output are the null device) and is never waited for. It inherits no
+/// other file of tolvana's: every file, socket and the recording are opened
+/// close-on-exec. A program that cannot be started is reported on standard
+/// error (a warning, with a long path shortened), once until it starts again,
+/// and otherwise ignored.
 class ProcessActionStarter final : public ActionStarter {
 private:
     void launch(const QString& program, const QStringList& arguments) override;
+
+    QString m_failing; ///< program and reason of the failure last reported
 };
+
+/// The program's path as messages show it: a path of more than 180
+/// characters by its beginning and end and its length.
+QString shownProgram(const QString& program);
 
 } // namespace tolvana

@@ -138,6 +138,31 @@ TEST_F(ActionProgram, AMissingProgramIsLoggedAndTheNextActionStillRuns) {
     EXPECT_EQ(recordedArguments(), (QStringList{QStringLiteral("ZVEI"), QStringLiteral("54321")}));
 }
 
+// A path pasted by mistake (here 10 MB of text) is named by its beginning
+// and end, once, not in full for every reception; once the action runs
+// again, a new failure is reported anew.
+TEST_F(ActionProgram, AFailingProgramIsReportedOnceAndAHugePathShortened) {
+    ProcessActionStarter starter;
+    const QString huge = m_dir.filePath(QStringLiteral("Alarm")) + QString(10 * 1024 * 1024, u'x');
+    {
+        WarningLog log;
+        for (int i = 0; i < 3; ++i) {
+            starter.start(huge, zveiActionArguments(QStringLiteral("12345")));
+        }
+        ASSERT_EQ(WarningLog::lines().size(), 1);
+        const QString& line = WarningLog::lines().front();
+        EXPECT_LT(line.size(), 400) << line.left(400).toStdString();
+        EXPECT_TRUE(line.contains(m_dir.filePath(QStringLiteral("Alarm")))) << line.left(400).toStdString();
+        EXPECT_TRUE(line.contains(QStringLiteral("(%1 characters)").arg(huge.size()))) << line.toStdString();
+    }
+    starter.start(m_program, zveiActionArguments(QStringLiteral("54321")));
+    EXPECT_EQ(recordedArguments(), (QStringList{QStringLiteral("ZVEI"), QStringLiteral("54321")}));
+    WarningLog log;
+    starter.start(huge, zveiActionArguments(QStringLiteral("12345")));
+    EXPECT_EQ(WarningLog::lines().size(), 1);
+    EXPECT_EQ(shownProgram(m_program), m_program);
+}
+
 TEST_F(ActionProgram, AnEmptyProgramStartsNothingAndLogsNothing) {
     WarningLog log;
     ProcessActionStarter starter;
