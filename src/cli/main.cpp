@@ -217,11 +217,11 @@ int main(int argc, char* argv[]) {
         // A recording is decoded in moments: wait for the receiver, or it
         // would miss everything.
         if (!tcp.waitForConnected(kTcpConnectWaitMs)) {
-            fail(QStringLiteral("TCP export: no connection to %1:%2 after %3 s; decoding anyway, "
+            fail(QStringLiteral("TCP export: no connection to %1:%2 (%3); decoding anyway, "
                                 "reconnecting once a second")
                      .arg(tcp.server())
                      .arg(tcp.port())
-                     .arg(kTcpConnectWaitMs / 1000));
+                     .arg(tcp.connectionProblem()));
         }
     }
     ReceptionHandoff handoff(state, view, outputs);

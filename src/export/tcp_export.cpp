@@ -122,9 +122,16 @@ void TcpExport::send(const std::string& line) {
 
 bool TcpExport::waitForConnected(int timeoutMs) {
     if (m_socket.state() == QAbstractSocket::UnconnectedState) {
+        m_problem.clear();
         connectExport();
     }
-    return m_socket.waitForConnected(timeoutMs);
+    if (m_socket.waitForConnected(timeoutMs)) {
+        return true;
+    }
+    if (m_problem.isEmpty()) {
+        m_problem = QStringLiteral("no answer within %1 s").arg(timeoutMs / 1000.0);
+    }
+    return false;
 }
 
 bool TcpExport::flush(int timeoutMs) {
@@ -150,6 +157,7 @@ void TcpExport::onSocketError(QAbstractSocket::SocketError error) {
     }
     // Any other error ends the connection: closed now (state 0), reopened by
     // the next supervision tick.
+    m_problem = m_socket.errorString();
     m_socket.abort();
 }
 

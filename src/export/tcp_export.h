@@ -124,8 +124,13 @@ public:
 
     /// For the headless program, which has no running event loop: connects
     /// if closed and waits at most `timeoutMs` for the connection. Returns
-    /// whether it stands.
+    /// whether it stands; if not, connectionProblem() says why.
     bool waitForConnected(int timeoutMs);
+
+    /// Why the last connection attempt failed, in the system's words
+    /// ("Connection refused", "Host not found"), or that the receiver did not
+    /// answer in time; empty while no attempt has failed.
+    QString connectionProblem() const { return m_problem; }
 
     /// Waits at most `timeoutMs` until every byte sent so far has been handed
     /// to the operating system. Returns whether nothing is left unsent (true
@@ -148,6 +153,7 @@ private:
     QTimer m_timer;
     QString m_server = QStringLiteral("localhost");
     quint16 m_port = 0;
+    QString m_problem;
 };
 
 } // namespace tolvana

@@ -234,8 +234,11 @@ TEST(TcpExportHeadless, WaitsForTheConnectionAndFlushesEveryLine) {
 TEST(TcpExportHeadless, WaitForConnectedFailsWhenNobodyListens) {
     TcpExport exporter;
     exporter.setTarget(QStringLiteral("127.0.0.1"), closedPort());
+    EXPECT_TRUE(exporter.connectionProblem().isEmpty());
     EXPECT_FALSE(exporter.waitForConnected(2000));
     EXPECT_EQ(exporter.state(), 0);
+    // Refused at once, and said so: not "no answer within 2 s".
+    EXPECT_EQ(exporter.connectionProblem(), QStringLiteral("Connection refused"));
     exporter.send(kFmsLine); // dropped, no effect
     EXPECT_TRUE(exporter.flush(100));
 }
