@@ -1,5 +1,6 @@
 #include "records/data_folder_lock.h"
 
+#include <QFileInfo>
 #include <QSysInfo>
 
 #include <cerrno>
@@ -30,6 +31,17 @@ std::unique_ptr<DataFolderLock> DataFolderLock::acquire(const DataFolder& folder
         *systemError = locked ? 0 : errno;
     }
     if (locked) {
+        // Taking over a stale lock, Qt holds a helper lock beside it for a
+        // moment; a monitor killed in that moment leaves it behind. Its
+        // process is gone, so it is taken over and let go, which removes it.
+        const QString helperPath = lockFilePath(folder) + QStringLiteral(".rmlock");
+        if (QFileInfo::exists(helperPath)) {
+            QLockFile helper(helperPath);
+            helper.setStaleLockTime(0);
+            if (helper.tryLock(0)) {
+                helper.unlock();
+            }
+        }
         if (outcome != nullptr) {
             *outcome = Outcome::Acquired;
         }

@@ -67,7 +67,8 @@ protected:
             fzg += "\t\t\r\n";
         }
         writeFile(m_home + "/Fzg.txt", fzg);
-        for (const char* name : {"Mon.ini", "Fzg.txt", "ZVEI.txt", "ZVEI_FMS_Zuord.txt", "filter_zvei.txt"}) {
+        for (const char* name : {"Mon.ini", "Fzg.txt", "ZVEI.txt", "ZVEI_FMS_Zuord.txt", "filter_zvei.txt",
+                             "filter_poc.txt"}) {
             m_tables[QString::fromLatin1(name)] = readFile(m_home + "/" + name);
         }
     }
@@ -113,11 +114,12 @@ protected:
             EXPECT_TRUE(page.endsWith("</HTML>\r\n"));
         }
         // Besides the tables, the page and the lock of a killed run (which
-        // the next run takes over), nothing.
+        // the next run takes over, with the helper lock of a takeover that
+        // was killed), nothing.
         const QStringList top = QDir(m_home).entryList(QDir::Files);
         for (const QString& name : top) {
             EXPECT_TRUE(m_tables.count(name) == 1 || name == QStringLiteral("status.html") ||
-                        name == QStringLiteral("tolvana.lock"))
+                        name == QStringLiteral("tolvana.lock") || name == QStringLiteral("tolvana.lock.rmlock"))
                 << "left behind: " << name.toStdString();
         }
         for (const auto& [name, bytes] : m_tables) {
@@ -181,6 +183,7 @@ TEST_F(KilledDecode, LeavesNoHalfWrittenLineTableOrPage) {
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_EQ(checkWhole(), lines + linesPerRun);
     EXPECT_FALSE(QFile::exists(m_home + "/tolvana.lock")) << "a run to its end leaves its lock behind";
+    EXPECT_FALSE(QFile::exists(m_home + "/tolvana.lock.rmlock")) << "the helper lock of a killed takeover stays";
 }
 
 } // namespace

@@ -75,6 +75,8 @@ void writeDataFolder(const QString& home, const MonitorOptions& o) {
                                              QStringLiteral("1234567\tWehrf\u00FChrer\t65280")}));
     writeFile(home + "/ZVEI_FMS_Zuord.txt", crlfLines({QStringLiteral("62345678\t23456\tRTW 1")}));
     writeFile(home + "/filter_zvei.txt", crlfLines({QStringLiteral("991\t1")}));
+    // The pagers of one unit are not wanted here.
+    writeFile(home + "/filter_poc.txt", crlfLines({QStringLiteral("1999\t1")}));
 }
 
 std::string Transmission::printed() const {
@@ -235,6 +237,8 @@ Scenario build() {
     // the vehicle's status stays.
     b.fms(kR, FmsFields{"62345678", 3, 1, 0, 0}, rtw, wache);
     b.pocsag(kR, 1122334, 1, QStringLiteral("\u00DCbung <\u00D6l> & \"Spur\""), 1200.0, QString());
+    // A pager of the unit that filter_poc.txt drops.
+    b.pocsag(kL, 1999001, 2, QStringLiteral("Gefiltert"), 1200.0, QString()).handedOn = false;
     // A digital alarm to LF 20 with its text.
     b.fms(kL, FmsFields{"61234567", 10, 1, 0, 0}, lf, hoehenweg, "B3 BMA");
     // A call assigned to RTW 1 in ZVEI_FMS_Zuord.txt, without a name of its own.

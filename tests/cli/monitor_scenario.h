@@ -3,9 +3,9 @@
 // CR LF, umlauts in names), and traffic on both receivers that touches every
 // rule of the hand-off: known and unknown vehicles, a vehicle's status
 // changing twice, an order from the control room, a digital alarm, named and
-// unnamed five-tone calls, a call assigned to a vehicle, a filtered call,
-// pager messages at all three rates with umlauts and HTML characters, and a
-// page repeated within the duplicate window.
+// unnamed five-tone calls, a call assigned to a vehicle, a filtered call, a
+// filtered pager message, pager messages at all three rates with umlauts and
+// HTML characters, and a page repeated within the duplicate window.
 #pragma once
 
 #include <QByteArray>

@@ -1,6 +1,8 @@
 // Lets the event loop run until a condition holds, for tests that wait on real
 // sockets and processes. The bound only ends a test that would otherwise hang;
-// nothing is measured against it.
+// nothing is measured against it. A test that must show that something did
+// not happen sends a marker after it and waits for the marker instead of
+// waiting a while.
 #pragma once
 
 #include <QCoreApplication>
@@ -22,15 +24,6 @@ bool waitFor(Condition condition, int boundMs = kEventWaitMs) {
         QThread::msleep(1);
     }
     return true;
-}
-
-/// Runs pending events for a moment, for checks that something did not happen.
-inline void settle(int ms = 100) {
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
 }
 
 } // namespace tolvana::test

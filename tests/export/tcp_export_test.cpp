@@ -21,7 +21,6 @@
 namespace tolvana {
 namespace {
 
-using test::settle;
 using test::waitFor;
 
 constexpr std::uint32_t kRed = 0x0000FF;
@@ -130,11 +129,13 @@ TEST(TcpExportReceiver, ReconnectsAfterTheReceiverCameBackAndLosesOnlyTheLinesIn
     ASSERT_TRUE(waitFor([&] { return exporter.state() == 7 && receiver.connections() == 2; }));
     exporter.supervise();
     exporter.send(kFmsLine);
-    ASSERT_TRUE(waitFor([&] { return receiver.received(1).size() >= kFmsBytes.size(); }));
-    settle();
+    // A last line as the marker: once it is in, anything sent before it
+    // (a lost line sent late, a line twice) would be in too.
+    exporter.send(kZveiLine);
+    ASSERT_TRUE(waitFor([&] { return receiver.received(1).endsWith(kZveiBytes); }));
 
     EXPECT_EQ(receiver.received(0), kZveiBytes + kPocsagBytes);
-    EXPECT_EQ(receiver.received(1), kFmsBytes);
+    EXPECT_EQ(receiver.received(1), kFmsBytes + kZveiBytes);
     EXPECT_EQ(receiver.connections(), 2u);
 
     // Every tick reported the state it found, with the indicator colour.
@@ -299,25 +300,37 @@ TEST(TcpExportBadReceiver, AReceiverThatStopsReadingHoldsABoundedBacklog) {
     // fill, and everything else waits in the export's connection.
     receiver.peer()->setReadBufferSize(4096);
 
-    const std::string line = pocsagExportLine(1234567, 3, std::string(800, 'a'));
-    const auto lineBytes = static_cast<qint64>(line.size());
-    for (int i = 0; i < 24000; ++i) { // about 20 MB
-        exporter.send(line);
+    // Numbered lines of equal length, about 20 MB in all.
+    const auto line = [](int i) { return pocsagExportLine(static_cast<std::uint32_t>(1000000 + i), 3, std::string(800, 'a')); };
+    const auto lineBytes = static_cast<qint64>(line(0).size());
+    constexpr int kLines = 24000;
+    for (int i = 0; i < kLines; ++i) {
+        exporter.send(line(i));
     }
     EXPECT_LE(own->bytesToWrite(), kExportMaxPendingBytes + lineBytes);
 
-    // It reads again: what was kept arrives, as whole lines.
+    // It reads again: what was kept arrives. A line sent now as the marker:
+    // once it is in, everything kept before it is in.
     QByteArray got;
     receiver.peer()->setReadBufferSize(0);
     QObject::connect(receiver.peer(), &QTcpSocket::readyRead, receiver.peer(),
                      [&] { got += receiver.peer()->readAll(); });
     got += receiver.peer()->readAll();
     ASSERT_TRUE(waitFor([&] { return own->bytesToWrite() == 0; }));
-    settle();
-    got += receiver.peer()->readAll();
-    EXPECT_GT(got.size(), 0);
-    EXPECT_EQ(got.size() % lineBytes, 0);
-    EXPECT_TRUE(got.endsWith("#+"));
+    const std::string marker = pocsagExportLine(2000000, 0, "Ende");
+    exporter.send(marker);
+    ASSERT_TRUE(waitFor([&] { return got.endsWith(QByteArray::fromStdString(marker)); }));
+
+    // The lines kept are the first ones sent, whole and in order, and at
+    // least the whole backlog of them; those dropped came after.
+    got.chop(static_cast<qsizetype>(marker.size()));
+    ASSERT_EQ(got.size() % lineBytes, 0);
+    const qint64 kept = got.size() / lineBytes;
+    EXPECT_GE(kept * lineBytes, kExportMaxPendingBytes);
+    EXPECT_LT(kept, kLines);
+    for (qint64 i = 0; i < kept; ++i) {
+        ASSERT_EQ(got.mid(i * lineBytes, lineBytes), QByteArray::fromStdString(line(static_cast<int>(i)))) << "line " << i;
+    }
 }
 
 struct StateRow {

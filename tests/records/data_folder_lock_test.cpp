@@ -52,9 +52,30 @@ TEST_F(DataFolderLockTest, LockOfAProcessThatDiedIsTakenOver) {
     test::writeBytes(DataFolderLock::lockFilePath(*m_folder),
                      QByteArray::number(deadPid) + "\ntolvana\n" + QSysInfo::machineHostName().toUtf8() + "\n");
 
+    // A monitor killed while it took over such a lock leaves Qt's helper
+    // lock beside it: it goes with the next takeover.
+    const QString helper = DataFolderLock::lockFilePath(*m_folder) + QStringLiteral(".rmlock");
+    test::writeBytes(helper, QByteArray::number(deadPid) + "\ntolvana\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+
     DataFolderLock::Outcome outcome{};
     EXPECT_TRUE(DataFolderLock::acquire(*m_folder, &outcome));
     EXPECT_EQ(outcome, DataFolderLock::Outcome::Acquired);
+    EXPECT_FALSE(QFile::exists(helper));
+}
+
+TEST_F(DataFolderLockTest, TheRefusalNamesTheFolderAndTheHolder) {
+    DataFolderLock::Outcome outcome{};
+    QString message;
+    auto first = DataFolderLock::acquireOrExplain(*m_folder, outcome, message);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(message.isEmpty());
+    EXPECT_FALSE(DataFolderLock::acquireOrExplain(*m_folder, outcome, message));
+    EXPECT_EQ(outcome, DataFolderLock::Outcome::HeldByOther);
+    EXPECT_EQ(message, QStringLiteral("the data folder %1 is in use by another tolvana (process %2): one data "
+                                      "folder serves one monitor at a time; stop the other one or give another "
+                                      "folder with --home")
+                           .arg(m_folder->root())
+                           .arg(QCoreApplication::applicationPid()));
 }
 
 } // namespace
