@@ -1,5 +1,7 @@
 #include "records/bos_import.h"
 
+#include <cerrno>
+
 #include "records/text_file.h"
 
 #include <QFile>
@@ -127,21 +129,23 @@ BosImport importBosFile(const QString& path, ImportMode mode, VehicleTable& vehi
         return out;
     }
     QFile file(path);
-    const auto unreadable = [&] {
+    const auto unreadable = [&](int error) {
         return FileResult::failure(
             QStringLiteral(
                 "Die BOS-Datei %1 kann nicht gelesen werden: %2. Es wurde nichts importiert.")
-                .arg(name, file.errorString()));
+                .arg(name, systemReason(error, file.errorString()).german));
     };
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        out.result = unreadable();
+        out.result = unreadable(errno);
         return out;
     }
     // One byte beyond the limit tells a file that is too large, even one
     // that grows while it is read.
+    errno = 0;
     const QByteArray bytes = file.read(kMaxBosFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
-        out.result = unreadable();
+        out.result = unreadable(errno);
         return out;
     }
     if (bytes.size() > kMaxBosFileBytes) {
