@@ -61,7 +61,7 @@ FileResult CallNameTable::loadCallNames(const DataFolder& folder) {
             append(f[0], f[1], f[2]);
         }
     }
-    return {};
+    return file.result; // its warnings, if any
 }
 
 FileResult CallNameTable::saveCallNames(const DataFolder& folder) const {
@@ -112,7 +112,7 @@ FileResult CallAssignmentTable::loadCallAssignments(const DataFolder& folder) {
             m_entries.append({f[0], f[1], f[2]});
         }
     }
-    return {};
+    return file.result; // its warnings, if any
 }
 
 FileResult CallAssignmentTable::addCallAssignment(const DataFolder& folder, const QString& kennung,

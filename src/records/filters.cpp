@@ -37,7 +37,7 @@ FileResult FilterTable::load(const QString& path) {
     if (!file.result.ok()) {
         return file.result;
     }
-    FileResult result;
+    FileResult result = file.result; // its warnings, if any
     QList<FilterEntry> entries;
     for (qsizetype i = 0; i < file.lines.size(); ++i) {
         const QString& line = file.lines[i];

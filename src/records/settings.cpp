@@ -96,7 +96,7 @@ FileResult loadSettings(const DataFolder& folder, MonitorSettings& settings) {
         }
     });
     settings = loaded;
-    return {};
+    return file.result; // its warnings, if any
 }
 
 FileResult saveSettings(const DataFolder& folder, const MonitorSettings& settings) {

@@ -14,7 +14,7 @@ FileResult StationNames::loadStationNames(const DataFolder& folder) {
     for (int page = 0; page < kCount; ++page) {
         setName(page, page < file.lines.size() ? file.lines[page] : QString());
     }
-    return {};
+    return file.result; // its warnings, if any
 }
 
 FileResult StationNames::saveStationNames(const DataFolder& folder) const {

@@ -204,7 +204,25 @@ TextLines readTextLines(const QString& path) {
         out.result = readFailure(path, reasonOf(errno, file.errorString()));
         return out;
     }
-    out.lines = splitTextLines(decodeTextFile(bytes));
+    QString text = decodeTextFile(bytes);
+    if (!bytes.startsWith(kUtf8Mark) && !bytes.startsWith(kUtf16LeMark) && !bytes.startsWith(kUtf16BeMark)) {
+        out.lines = splitTextLines(std::move(text));
+        return out;
+    }
+    // The program's texts are those of Windows-1252, the character set its
+    // files are written in; a character it has no byte for becomes "?" here,
+    // as it would when the file is saved, and the user is told.
+    const QString kept = fromWindows1252(toWindows1252(text));
+    if (kept != text) {
+        const QString name = QFileInfo(path).fileName();
+        out.result.addWarning(
+            QStringLiteral("%1 enth\u00E4lt Zeichen, die der Zeichensatz Windows-1252 nicht kennt; sie "
+                           "werden als \u201E?\u201C gelesen.")
+                .arg(name),
+            QStringLiteral("%1 holds characters that Windows-1252 does not have; they are read as \"?\"")
+                .arg(name));
+    }
+    out.lines = splitTextLines(kept);
     return out;
 }
 

@@ -2,7 +2,8 @@
 // Windows-1252 bytes, lines ended by CR LF, fields separated by one TAB.
 // Readers also accept LF-only lines and a last line without its end, since
 // users edit these files on Linux too, and a file saved as UTF-8 or UTF-16
-// with its byte-order mark (as editors on Windows offer it). Only regular
+// with its byte-order mark (as editors on Windows offer it; a character that
+// Windows-1252 has no byte for is read as "?", with a warning). Only regular
 // files are read, and none larger than kMaxTextFileBytes: a pipe or a device
 // in a file's place (a named pipe as Mon.ini, /dev/zero as Fzg.txt) would
 // hang start-up or exhaust memory.

@@ -110,7 +110,7 @@ FileResult VehicleTable::loadVehicles(const DataFolder& folder) {
     }
     m_linesBeyondTable = file.lines.mid(fitting);
     recomputeLastUsedIndex();
-    return {};
+    return file.result; // its warnings, if any
 }
 
 FileResult VehicleTable::saveVehicles(const DataFolder& folder) const {
@@ -154,7 +154,7 @@ FileResult VehicleTable::loadVehicleStatus(const DataFolder& folder) {
         }
         const TextLines file = readTextLines(folder.statusFile(i));
         if (!file.result.ok()) {
-            result.addWarning(file.result.error());
+            result.addWarning(file.result.error(), file.result.englishError());
             v.Status = kStatusWithoutFile;
             continue;
         }

@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 
 #include "records/settings.h"
+#include "records/station_names.h"
 #include "records/text_codec.h"
 #include "records/text_file.h"
 #include "records_fixture.h"
@@ -140,6 +141,19 @@ TEST_F(ReadLines, FilesWithAByteOrderMarkReadAsTheirCharacterSet) {
     EXPECT_EQ(s.tcpPort, 40000);
     EXPECT_EQ(s.actionProgram, QStringLiteral("/opt/alarm"));
     EXPECT_EQ(s.boardSizeIndex, 3);
+
+    // A character the tables' character set has no byte for is read as "?",
+    // as saving would write it, and the user is told.
+    QStringEncoder again(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    writeBytes(folder().stationNamesFile(), again(QStringLiteral("Wache \u0416\r\nWache 2\r\n")));
+    StationNames names;
+    const FileResult read = names.loadStationNames(folder());
+    EXPECT_TRUE(read.ok());
+    EXPECT_EQ(names.name(0), QStringLiteral("Wache ?"));
+    EXPECT_EQ(names.name(1), QStringLiteral("Wache 2"));
+    EXPECT_EQ(read.englishWarnings(),
+              QStringList{QStringLiteral("Wachen.txt holds characters that Windows-1252 does not have; they are "
+                                         "read as \"?\"")});
 }
 
 using TextFile = test::RecordsTest;
