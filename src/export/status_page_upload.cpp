@@ -44,7 +44,10 @@ void StatusPageUpload::testConnection(const UploadRequest& request) {
 }
 
 void StatusPageUpload::minuteDuty(const MonitorSettings& settings, const QString& dataDir, bool pageWritten) {
-    if (settings.htmlExport != 1 || (!pageWritten && !m_owed)) {
+    // Without a host the page is meant for this computer only (a local web
+    // server, a shared folder): nothing to upload, and nothing to complain
+    // about every minute. "hochladen" still says that the host is missing.
+    if (settings.htmlExport != 1 || settings.ftpHost.trimmed().isEmpty() || (!pageWritten && !m_owed)) {
         return;
     }
     uploadStatusPage(uploadRequestFrom(settings), dataDir + u'/' + QString::fromLatin1(kStatusPageFileName));

@@ -75,8 +75,8 @@ public:
     void testConnection(const UploadRequest& request);
 
     /// The minute timer's duty after the page was (or was not) written:
-    /// with the HTML export on, uploads "status.html" of `dataDir` when the
-    /// page was written or the last upload is still owed.
+    /// with the HTML export on and a host set, uploads "status.html" of
+    /// `dataDir` when the page was written or the last upload is still owed.
     void minuteDuty(const MonitorSettings& settings, const QString& dataDir, bool pageWritten);
 
     /// True while dialling or transferring.

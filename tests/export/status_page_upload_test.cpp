@@ -261,7 +261,12 @@ TEST_F(StatusPageUploadTest, SkippedAndFailedUploadsAreOwedToTheNextMinute) {
     m_upload.minuteDuty(m_settings, m_dir.path(), false);
     EXPECT_FALSE(m_upload.busy());
 
-    // With the HTML export off, the minute uploads nothing at all.
+    // With the HTML export off, or without a host (the page stays on this
+    // computer), the minute uploads nothing and says nothing.
+    m_settings.ftpHost = QStringLiteral(" ");
+    m_upload.minuteDuty(m_settings, m_dir.path(), true);
+    EXPECT_FALSE(m_upload.busy());
+    m_settings.ftpHost = QStringLiteral("www.example.org");
     m_settings.htmlExport = 0;
     m_upload.minuteDuty(m_settings, m_dir.path(), true);
     EXPECT_FALSE(m_upload.busy());
