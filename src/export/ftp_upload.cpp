@@ -152,9 +152,11 @@ FtpResult failure(const FtpJob& job, const char* reason, const QString& detail) 
     const char* lead = job.action == FtpAction::Test ? upload_text::kTestFailed : upload_text::kNotTransferred;
     QString message = text(lead) + text(reason);
     if (!detail.isEmpty()) {
-        message += QStringLiteral(" (") + detail + u')';
+        // Only the library's and the server's words can hold the password;
+        // the German text is ours (and may contain a word used as password).
+        message += QStringLiteral(" (") + withoutCredentials(detail, job.password) + u')';
     }
-    return {false, withoutCredentials(message, job.password)};
+    return {false, message};
 }
 
 } // namespace
