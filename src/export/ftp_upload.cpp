@@ -280,11 +280,20 @@ QString withoutCredentials(QString message, const QString& password) {
     return message;
 }
 
-FtpResult runFtpTransfer(const FtpJob& job, const std::atomic<bool>& abort) {
+namespace {
+
+struct Attempt {
+    CURLcode code = CURLE_OK;
+    QString detail;        ///< the library's words when it failed
+    curl_off_t sent = 0;   ///< bytes the server took (uploads)
+};
+
+/// One run of libcurl; `tls` asks a plain FTP server for TLS.
+Attempt perform(const FtpJob& job, const std::atomic<bool>& abort, bool tls) {
     ensureCurlGlobal();
     CurlHandle handle(curl_easy_init(), &curl_easy_cleanup);
     if (!handle) {
-        return failure(job, upload_text::kReasonOther, QStringLiteral("libcurl"));
+        return {CURLE_FAILED_INIT, QStringLiteral("libcurl"), 0};
     }
     CURL* curl = handle.get();
     const QByteArray url = ftpUrl(job).toUtf8();
@@ -308,7 +317,7 @@ FtpResult runFtpTransfer(const FtpJob& job, const std::atomic<bool>& abort) {
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkAbort);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &abort);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
-    if (job.endpoint.scheme == u"ftp") {
+    if (job.endpoint.scheme == u"ftp" && tls) {
         // Encrypted where the server offers it; a server without TLS still
         // gets the page, as every FTP upload before did.
         curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
@@ -329,26 +338,45 @@ FtpResult runFtpTransfer(const FtpJob& job, const std::atomic<bool>& abort) {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     }
 
-    const CURLcode code = curl_easy_perform(curl);
-    const QString detail = QString::fromUtf8(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code));
-    if (code != CURLE_OK) {
+    Attempt attempt;
+    attempt.code = curl_easy_perform(curl);
+    if (attempt.code != CURLE_OK) {
+        attempt.detail = QString::fromUtf8(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(attempt.code));
+    }
+    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &attempt.sent);
+    return attempt;
+}
+
+} // namespace
+
+FtpResult runFtpTransfer(const FtpJob& job, const std::atomic<bool>& abort) {
+    Attempt attempt = perform(job, abort, true);
+    QString note;
+    if (attempt.code == CURLE_PEER_FAILED_VERIFICATION && job.endpoint.scheme == u"ftp") {
+        // The server offers TLS with a certificate that does not prove who
+        // it is (often the hoster's, made out for another name). Such a
+        // server has always had the page in clear, so it still gets it that
+        // way rather than not at all, and the list says so. "ftps://" never
+        // falls back.
+        attempt = perform(job, abort, false);
+        note = QString::fromUtf8(upload_text::kPlainNote);
+    }
+    if (attempt.code != CURLE_OK) {
         if (job.action == FtpAction::Test && !job.directory.trimmed().isEmpty() &&
-            (code == CURLE_REMOTE_ACCESS_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND)) {
+            (attempt.code == CURLE_REMOTE_ACCESS_DENIED || attempt.code == CURLE_REMOTE_FILE_NOT_FOUND)) {
             // Logged in, but the folder is not there (yet).
-            return {true, QString::fromUtf8(upload_text::kTestNoFolder)};
+            return {true, QString::fromUtf8(upload_text::kTestNoFolder) + note};
         }
-        return failure(job, reasonFor(code), detail);
+        return failure(job, reasonFor(attempt.code), attempt.detail);
     }
     if (job.action == FtpAction::Test) {
-        return {true, QString::fromUtf8(upload_text::kTestOk)};
+        return {true, QString::fromUtf8(upload_text::kTestOk) + note};
     }
-    curl_off_t sent = 0;
-    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
-    if (sent != static_cast<curl_off_t>(job.content.size())) {
+    if (attempt.sent != static_cast<curl_off_t>(job.content.size())) {
         return failure(job, upload_text::kReasonIncomplete,
-                       QStringLiteral("%1 of %2 bytes").arg(sent).arg(job.content.size()));
+                       QStringLiteral("%1 of %2 bytes").arg(attempt.sent).arg(job.content.size()));
     }
-    return {true, QString::fromUtf8(upload_text::kTransferred)};
+    return {true, QString::fromUtf8(upload_text::kTransferred) + note};
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 //
 //   ftpHost            URL                                   security
 //   www.example.org    ftp://www.example.org:21/...          TLS when the server offers it
+//                                                            (in clear, and said so, when its
+//                                                            certificate cannot be trusted)
 //   host:2121          ftp://host:2121/...                   TLS when offered
 //   ftps://host        ftps://host:990/...                   TLS from the first byte
 //   sftp://host:22     sftp://host:22/~/...                  SSH, host key as known hosts has it

@@ -28,8 +28,10 @@ StatusPageUpload::StatusPageUpload(UploadLog& log, DialUpService* dialUp, QObjec
 }
 
 StatusPageUpload::~StatusPageUpload() {
+    // No result is reported any more; the uploader ends the transfer within
+    // about a second when it goes.
+    disconnect(&m_uploader, nullptr, this, nullptr);
     m_uploader.abort();
-    m_uploader.waitForFinished(0);
     if (!m_dialled.isEmpty() && m_dialUp) {
         m_dialUp->hangUp(m_dialled);
     }

@@ -20,6 +20,9 @@ inline constexpr char kNoDialUpHeadless[] =
     "Datei nicht übertragen-> keine DFÜ-Verbindung aktiv (ohne Fenster wird nicht gewählt)";
 inline constexpr char kDialUpFailedLog[] = "Datei nicht übertragen-> DFÜ-Verbindung konnte nicht hergestellt werden";
 inline constexpr char kPageWritten[] = "Html-Seite erzeugt";
+/// After a result that went without encryption because the server's
+/// certificate could not be trusted.
+inline constexpr char kPlainNote[] = " (unverschlüsselt: das Zertifikat des Servers ist nicht vertrauenswürdig)";
 
 // "testen": connection and login without uploading.
 inline constexpr char kTestOk[] = "Verbindungstest erfolgreich: Anmeldung und Zielverzeichnis in Ordnung";

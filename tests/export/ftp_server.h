@@ -18,11 +18,16 @@ public:
     static constexpr char kLogin[] = "tester";
     static constexpr char kPassword[] = "geheim-7Qx";
 
+    enum class Security {
+        Plain,         ///< FTP only
+        SelfSignedTls, ///< offers TLS (not required) with a certificate nobody trusts
+    };
+
     /// Empty when the server can run here; otherwise why not (for a skip).
-    static QString unavailableReason();
+    static QString unavailableReason(Security security = Security::Plain);
 
     /// Starts the server; check started() before use.
-    FtpServer();
+    explicit FtpServer(Security security = Security::Plain);
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;
@@ -36,6 +41,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_keys; ///< the TLS key and certificate, outside the served folder
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
 };

@@ -216,6 +216,34 @@ TEST_F(FtpUploadTest, TestChecksLoginAndFolderWithoutWriting) {
     EXPECT_TRUE(QDir(s_server->root() + "/da").isEmpty());
 }
 
+TEST(FtpUploadTls, UntrustedCertificateStillUploadsInClearAndSaysSo) {
+    const QString unavailable = FtpServer::unavailableReason(FtpServer::Security::SelfSignedTls);
+    if (!unavailable.isEmpty()) {
+        GTEST_SKIP() << unavailable.toStdString();
+    }
+    FtpServer server(FtpServer::Security::SelfSignedTls);
+    ASSERT_TRUE(server.started());
+    const auto endpoint = parseFtpHost(server.host());
+    ASSERT_TRUE(endpoint);
+    FtpJob job;
+    job.endpoint = *endpoint;
+    job.login = QString::fromLatin1(FtpServer::kLogin);
+    job.password = QString::fromLatin1(FtpServer::kPassword);
+    job.fileName = QStringLiteral("status.html");
+    job.content = pageBytes(20);
+    const std::atomic<bool> abort{false};
+    const FtpResult result = runFtpTransfer(job, abort);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.message, utf8(upload_text::kTransferred) + utf8(upload_text::kPlainNote));
+    EXPECT_EQ(readAll(server.root() + "/status.html"), job.content);
+
+    // Asked for by name, TLS is never given up.
+    job.endpoint.scheme = QStringLiteral("ftps");
+    const FtpResult strict = runFtpTransfer(job, abort);
+    EXPECT_FALSE(strict.ok);
+    EXPECT_TRUE(strict.message.startsWith(utf8(upload_text::kNotTransferred))) << strict.message.toStdString();
+}
+
 // --- the host field and the URL, no server needed -----------------------------
 
 struct HostCase {
