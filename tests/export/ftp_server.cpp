@@ -71,7 +71,8 @@ FtpServer::FtpServer(Security security) {
         const QString cert = m_keys.filePath(QStringLiteral("cert.pem"));
         const QString key = m_keys.filePath(QStringLiteral("key.pem"));
         if (!runs(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
                    QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
                    QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-keyout"), key,
                    QStringLiteral("-out"), cert})) {
