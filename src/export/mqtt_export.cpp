@@ -167,10 +167,12 @@ void MqttExport::run(const std::string& host, int port) {
                 return;
             }
             if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_EAI || rc == MOSQ_ERR_TLS) {
-                const std::string why = rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
-                                                             : std::string(mosquitto_strerror(rc));
-                if (why != m_lastError) {
-                    m_lastError = why;
+                std::string why = rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
+                                                       : std::string(mosquitto_strerror(rc));
+                if (!why.empty() && why.back() == '.') {
+                    why.pop_back();
+                }
+                if (m_reportedErrors.insert(why).second) {
                     lock.unlock();
                     log("no connection to " + m_broker + ": " + why + "; trying again, keeping up to " +
                         std::to_string(m_limit) + " receptions meanwhile");
@@ -203,7 +205,7 @@ void MqttExport::onConnect(mosquitto*, void* self, int result) {
         } else {
             me->m_connected = true;
             me->m_lastRefusal = 0;
-            me->m_lastError.clear();
+            me->m_reportedErrors.clear();
             ++me->m_counters.connects;
             me->m_onlinePending = true;
             for (const auto& [kennung, payload] : me->m_board) {
@@ -256,10 +258,10 @@ void MqttExport::onLog(mosquitto*, void* self, int level, const char* text) {
     auto* me = static_cast<MqttExport*>(self);
     {
         const std::lock_guard lock(me->m_mutex);
-        if (me->m_lastError == text) {
+        // A broker that fails the same way on every attempt is reported once.
+        if (!me->m_reportedErrors.insert(text).second) {
             return;
         }
-        me->m_lastError = text;
     }
     me->log(text);
 }

@@ -152,7 +152,7 @@ private:
     bool m_stopping = false;   ///< a disconnect now is ours
     bool m_reportedMaxVehicles = false;
     int m_lastRefusal = 0;
-    std::string m_lastError;
+    std::set<std::string> m_reportedErrors; ///< said since the last connect
     std::uint64_t m_droppedSinceReport = 0;
     Counters m_counters;
 };
