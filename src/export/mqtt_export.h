@@ -50,6 +50,8 @@ inline constexpr int kMqttInflight = 20;
 /// 10 x 20 fields on 30 pages); further ones are published but not kept.
 inline constexpr std::size_t kMqttMaxVehicles = 10000;
 
+/// The receptions, start() and stop() come from one thread (the hand-off's);
+/// the counters and waits may be read from any.
 class MqttExport final : public ReceptionExport {
 public:
     /// Receives one English diagnostic line (no "MQTT:" prefix needed, it is
