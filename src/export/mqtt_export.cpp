@@ -130,9 +130,14 @@ bool MqttExport::start(const MqttSettings& settings, std::string* error) {
     mosquitto_log_callback_set(m_client, &MqttExport::onLog);
 
     {
+        // Started again (new settings): the board stays and is published
+        // under the new topics once connected.
         const std::lock_guard lock(m_mutex);
         m_quit = false;
         m_stopping = false;
+        m_lastRefusal = 0;
+        m_reportedErrors.clear();
+        m_droppedSinceReport = 0;
     }
     m_thread = std::thread([this, host, port = settings.port] { run(host, port); });
     return true;
@@ -371,6 +376,9 @@ void MqttExport::enqueue(const char* kind, std::string payload) {
 
 void MqttExport::fms(ChannelSide side, const FmsTelegram& telegram, const std::string& followUpText,
                      const std::string& rufname, TimePoint time) {
+    if (m_client == nullptr) {
+        return; // not started: nothing to build
+    }
     QJsonObject o = fmsJson(side, telegram, followUpText, rufname, time);
     o.insert(QStringLiteral("station"), QString::fromStdString(m_station));
     std::string payload = compactJson(o);
@@ -398,6 +406,9 @@ void MqttExport::fms(ChannelSide side, const FmsTelegram& telegram, const std::s
 }
 
 void MqttExport::tone(ChannelSide side, ToneCall tone, TimePoint time) {
+    if (m_client == nullptr) {
+        return;
+    }
     QJsonObject o = toneJson(side, tone, time);
     o.insert(QStringLiteral("station"), QString::fromStdString(m_station));
     enqueue("tone", compactJson(o));
@@ -405,6 +416,9 @@ void MqttExport::tone(ChannelSide side, ToneCall tone, TimePoint time) {
 
 void MqttExport::zvei(ChannelSide side, const std::string& number, const std::string& name,
                       TimePoint time) {
+    if (m_client == nullptr) {
+        return;
+    }
     QJsonObject o = zveiJson(side, number, name, time);
     o.insert(QStringLiteral("station"), QString::fromStdString(m_station));
     enqueue("zvei", compactJson(o));
@@ -412,6 +426,9 @@ void MqttExport::zvei(ChannelSide side, const std::string& number, const std::st
 
 void MqttExport::pocsag(ChannelSide side, const PocsagPage& page, const std::string& name,
                         TimePoint time) {
+    if (m_client == nullptr) {
+        return;
+    }
     QJsonObject o = pocsagJson(side, page, name, time);
     o.insert(QStringLiteral("station"), QString::fromStdString(m_station));
     enqueue("pocsag", compactJson(o));

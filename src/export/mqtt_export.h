@@ -70,7 +70,8 @@ public:
     void setReconnectDelay(unsigned first, unsigned longest);
 
     /// Starts connecting to the broker of `settings` (its station, or the
-    /// host name) in the background. False with `error` (English) when the
+    /// host name) in the background; after stop() it may start again with
+    /// new settings. Receptions given while it is not started are ignored. False with `error` (English) when the
     /// settings are unusable or the library refuses them (a TLS file that
     /// cannot be read).
     bool start(const MqttSettings& settings, std::string* error);
