@@ -1,13 +1,16 @@
 #include "gui/window_parts.h"
 
+#include "gui/mqtt/mqtt_part.h"
+
 namespace tolvana::gui {
 
-void installWindowParts(WindowParts&) {
+void installWindowParts(WindowParts& parts) {
     // Each part of the window built elsewhere installs itself here with one
     // call: the status board with its page selectors, the vehicle editor,
     // the call-name editor ("Meldeempfänger"), the BOS import buttons and
     // "Status für alle auf" (src/gui/board); the status page's upload with
     // its buttons and list (src/gui/upload); further export pages.
+    installMqttPart(parts);
 }
 
 } // namespace tolvana::gui

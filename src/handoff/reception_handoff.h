@@ -53,6 +53,10 @@ public:
     void zveiSequence(ChannelSide side, const ZveiSequence& sequence, TimePoint time) override;
     void pocsagPage(ChannelSide side, const PocsagPage& page, TimePoint time) override;
 
+    /// Whole receptions (MQTT) from now on; null: none. For an output that
+    /// a part of the program adds after the hand-off was made.
+    void setReceptionExport(ReceptionExport* receptions) { m_outputs.receptions = receptions; }
+
     /// Set by every reception that changes what the status page shows.
     bool pageChanged() const { return m_pageChanged; }
     void clearPageChanged() { m_pageChanged = false; }

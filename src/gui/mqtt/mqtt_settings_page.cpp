@@ -37,6 +37,7 @@ const char* const kQueue = "Warteschlange (Empf\u00E4nge):";
 const char* const kQueueHint = "so viele Empf\u00E4nge werden aufbewahrt, solange der Broker fehlt";
 const char* const kTopics = "Themen: %1/fms, %1/zvei, %1/pocsag, %1/tone; Fahrzeugstatus "
                             "(gespeichert) unter %1/vehicle/&lt;Kennung&gt;";
+const char* const kReport = "Verbindung: %1";
 const char* const kBrowse = "...";
 const char* const kChooseFile = "Datei w\u00E4hlen";
 } // namespace text
@@ -112,6 +113,11 @@ MqttSettingsPage::MqttSettingsPage(QWidget* parent) : QWidget(parent) {
     m_problem->setWordWrap(true);
     m_problem->setStyleSheet(QStringLiteral("color: #C00000;"));
     outer->addWidget(m_problem);
+    m_report = new QLabel(this);
+    m_report->setWordWrap(true);
+    m_report->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_report->hide();
+    outer->addWidget(m_report);
     outer->addStretch(1);
 
     // Names for tests and accessibility tools.
@@ -129,6 +135,7 @@ MqttSettingsPage::MqttSettingsPage(QWidget* parent) : QWidget(parent) {
     m_queue->setObjectName(QStringLiteral("queue"));
     m_topics->setObjectName(QStringLiteral("topics"));
     m_problem->setObjectName(QStringLiteral("problem"));
+    m_report->setObjectName(QStringLiteral("report"));
 
     setSettings(MqttSettings());
 
@@ -191,6 +198,15 @@ FileResult MqttSettingsPage::save(const DataFolder& folder) {
 
 QString MqttSettingsPage::problem() const {
     return m_problem->text();
+}
+
+void MqttSettingsPage::showConnectionReport(const QString& line) {
+    m_report->setText(tr8(text::kReport).arg(line));
+    m_report->setVisible(!line.isEmpty());
+}
+
+QString MqttSettingsPage::connectionReport() const {
+    return m_report->isHidden() ? QString() : m_report->text();
 }
 
 void MqttSettingsPage::onTlsToggled(bool on) {

@@ -40,6 +40,11 @@ public:
     /// The problem shown below the fields, empty when there is none.
     QString problem() const;
 
+    /// The export's latest word on its connection (a diagnostic line), shown
+    /// at the foot of the page.
+    void showConnectionReport(const QString& line);
+    QString connectionReport() const;
+
 signals:
     /// The user changed a field (not emitted by setSettings or load).
     void changed();
@@ -63,6 +68,7 @@ private:
     QSpinBox* m_queue;
     QLabel* m_topics;
     QLabel* m_problem;
+    QLabel* m_report;
     bool m_filling = false;
 };
 
