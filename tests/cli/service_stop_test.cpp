@@ -67,7 +67,8 @@ int checkWhole(const QString& home) {
         EXPECT_TRUE(page.startsWith("<HTML>\r\n") && page.endsWith("</HTML>\r\n"));
     }
     const QStringList expectedTop = {"Fzg.txt", "Mon.ini", "ZVEI.txt", "ZVEI_FMS_Zuord.txt",
-                                     "filter_zvei.txt", "mqtt.ini", "status.html", "tolvana.lock"};
+                                     "filter_zvei.txt", "filter_poc.txt", "mqtt.ini", "status.html",
+                                     "tolvana.lock"};
     for (const QString& name : QDir(home).entryList(QDir::Files | QDir::Hidden)) {
         EXPECT_TRUE(expectedTop.contains(name)) << "left behind: " << name.toStdString();
     }
