@@ -1,7 +1,7 @@
 // The export line handed to other software for every reception: "##", the
 // kind, fields separated by "#", and the end mark "#+". No terminator:
-// receivers written for the Windows program split on "#" and read up to
-// "#+", so the form below must stay exactly as it is.
+// receivers split on "#" and read up to "#+", so the form below must stay
+// exactly as it is.
 //
 // A "#" inside a field (a pager text or a call's name) would let the air
 // write records of its own: the text "#+##POC#9999999#0#FAKE#+" ends the real

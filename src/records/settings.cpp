@@ -14,9 +14,9 @@ namespace tolvana {
 namespace {
 
 // The TCP port's line holds the port as a 16-bit number: ports 32768..65535
-// stand there in their two's-complement form (40000 as -25536), as the
-// Windows program wrote them. Visited as this wrapper so that it is read and
-// written in that form.
+// stand there in their two's-complement form (40000 as -25536), which is how
+// existing Mon.ini files keep them. Visited as this wrapper so that it is
+// read and written in that form.
 template <typename Int> struct PortLine {
     Int& value;
 };

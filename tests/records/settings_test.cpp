@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"NegativePort", [](MonitorSettings& s) { s.tcpPort = -1; }, u"-1"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-// The port line is 16 bits wide: the Windows program kept ports from 32768 up
+// The port line is 16 bits wide: existing files keep ports from 32768 up
 // as negative numbers, and a port typed into the file by hand may stand there
 // as it is. Both read as the port; saving writes the 16-bit form again.
 TEST_F(Settings, PortsAbove32767ReadFromTheirSixteenBitFormAndAreWrittenBackSo) {
