@@ -86,12 +86,14 @@ public:
     std::size_t read(std::int16_t* out, std::size_t frames) override {
         const std::size_t frameBytes = 2 * static_cast<std::size_t>(m_format.channels);
         m_bytes.resize(frames * frameBytes);
-        // A pipe delivers in pieces: keep reading until the request is full or
-        // the input ends, and keep a partial frame for the next call.
+        // A pipe delivers in pieces: take what one read gives, once it holds
+        // a whole frame (what is there goes on at once, and a live stream is
+        // never held back waiting for more), and keep a partial frame for
+        // the next call.
         std::size_t have = m_carry.size();
         std::copy(m_carry.begin(), m_carry.end(), m_bytes.begin());
         m_carry.clear();
-        while (have < m_bytes.size() && !m_ended) {
+        while (have < frameBytes && !m_ended) {
             if (m_interrupted && !waitForInput()) {
                 m_ended = true;
                 break;
