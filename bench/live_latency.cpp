@@ -235,7 +235,10 @@ int main(int argc, char** argv) {
     o.minGapSeconds = 0.5;
     o.maxGapSeconds = 1.5;
     const test::Traffic traffic = test::makeTraffic(o);
-    const std::vector<std::int16_t> pcm = traffic.stereoPcm();
+    // Two seconds of quiet at the end, so that no reception waits for the
+    // silence that follows the end of the input.
+    std::vector<std::int16_t> pcm = traffic.stereoPcm();
+    pcm.resize(pcm.size() + 2 * 2 * kSampleRate, 0);
     const std::set<std::size_t> pauses = completingBuffers(pcm);
     std::printf("%.0f s of traffic, %zu receptions, %zu buffers that complete one\n", seconds,
                 traffic.expected.size(), pauses.size());
