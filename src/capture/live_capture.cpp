@@ -227,6 +227,11 @@ void LiveCapture::watch() {
     if (!m_running) {
         return;
     }
+    // What has come while this thread was held up is sound, not a stall.
+    readDevice();
+    if (!m_running) {
+        return; // a hand-off stopped the capture
+    }
     // A device that leaves the list has gone (unplugged, its module
     // unloaded). PulseAudio then moves the stream to another source without
     // a word, so the list is the only sign. Qt 6.4 does not announce list

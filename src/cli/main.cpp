@@ -384,8 +384,9 @@ int main(int argc, char* argv[]) {
             tcp.start(state.settings.tcpServer,
                       static_cast<quint16>(std::clamp(state.settings.tcpPort, 0, 65535)));
         // A recording is decoded in moments: wait for the receiver, or it
-        // would miss everything.
-        if (!tcp.waitForConnected(kTcpConnectWaitMs)) {
+        // would miss everything. Live input does not wait (the sender would
+        // be held up); the connection comes up while it is decoded.
+        if (!wallClock && !tcp.waitForConnected(kTcpConnectWaitMs)) {
             fail(QStringLiteral("TCP export: no connection to %1:%2 after %3 s; decoding anyway, "
                                 "reconnecting once a second")
                      .arg(tcp.server())
