@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
                 traffic.expected.size(), pauses.size());
     std::printf("| threads | lines | end of buffer to stdout: median / 95 %% / max | to the daily "
                 "log: median / "
-                "95 %% / max | lines outside a pause |\n|--:|--:|--:|--:|--:|\n");
+                "95 %% / max | lines after their pause |\n|--:|--:|--:|--:|--:|\n");
     for (const int threads : threadCounts) {
         const Figures f = run(decodeExe, pcm, pauses, threads);
         std::printf("| %d | %d | %.1f / %.1f / %.1f ms | %.1f / %.1f / %.1f ms | %d |\n", threads,
