@@ -12,11 +12,15 @@
 #include "capture/live_capture.h"
 #include "capture/recording.h"
 #include "cli/headless_view.h"
+#include "cli/mqtt_setup.h"
 #include "cli/reception_printer.h"
 #include "cli/stop_signals.h"
 #include "export/local_message_export.h"
+#include "export/nmcli_dial_up.h"
 #include "export/reception_action.h"
+#include "export/status_page_upload.h"
 #include "export/tcp_export.h"
+#include "export/upload_log.h"
 #include "handoff/monitor_state.h"
 #include "handoff/reception_handoff.h"
 #include "records/data_folder.h"
@@ -29,6 +33,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -48,6 +53,9 @@ constexpr int kExitDeviceLost = 3;
 // and how long the end waits for the last lines to leave.
 constexpr int kTcpConnectWaitMs = 3000;
 constexpr int kTcpFlushWaitMs = 10000;
+// The last upload of the status page ends within its own timeouts (60 s at
+// most); this only bounds the wait should it not.
+constexpr int kUploadWaitMs = 75000;
 // How long the end waits for a slow reader of standard output.
 constexpr std::chrono::milliseconds kOutputFlushWait{2000};
 // A file gives the event loop (TCP reconnects) a turn this often; live input
@@ -107,25 +115,26 @@ int listDevices() {
     return kExitOk;
 }
 
-/// The minute timer of the monitor: alert ages and the status page, on the
-/// clock of the receptions.
+/// The minute timer of the monitor: alert ages, the status page and its
+/// upload, on the clock of the receptions.
 class MinuteTimer {
 public:
-    MinuteTimer(ReceptionHandoff& handoff, TimePoint start)
-        : m_handoff(handoff), m_next(start + std::chrono::minutes(1)) {}
+    using Duty = std::function<void(TimePoint)>;
+    MinuteTimer(Duty duty, TimePoint start)
+        : m_duty(std::move(duty)), m_next(start + std::chrono::minutes(1)) {}
     void runUpTo(TimePoint now) {
         while (now >= m_next) {
-            m_handoff.housekeeping(m_next);
+            m_duty(m_next);
             m_next += std::chrono::minutes(1);
         }
     }
     /// The tick that would come next writes what the last receptions changed.
-    void last() { m_handoff.housekeeping(m_next); }
+    void last() { m_duty(m_next); }
     /// On the wall clock: the tick is now.
-    void lastAt(TimePoint now) { m_handoff.housekeeping(now); }
+    void lastAt(TimePoint now) { m_duty(now); }
 
 private:
-    ReceptionHandoff& m_handoff;
+    Duty m_duty;
     TimePoint m_next;
 };
 
@@ -259,8 +268,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("NAME"));
     const QCommandLineOption listDevicesOpt(QStringLiteral("list-devices"),
                                             QStringLiteral("List the capture devices and end."));
+    const QCommandLineOption stationOpt(
+        QStringLiteral("station"),
+        QStringLiteral(
+            "Station name in the MQTT topics (default: mqtt.ini's, else the host name)."),
+        QStringLiteral("NAME"));
     parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt,
-                       startOpt, jsonOpt, threadsOpt, deviceOpt, listDevicesOpt});
+                       startOpt, jsonOpt, threadsOpt, deviceOpt, listDevicesOpt, stationOpt});
     parser.process(app);
 
     if (parser.isSet(listDevicesOpt)) {
@@ -394,9 +408,27 @@ int main(int argc, char* argv[]) {
                      .arg(kTcpConnectWaitMs / 1000));
         }
     }
+    // MQTT export: mqtt.ini in the data folder switches it on.
+    MqttSetup mqtt = startMqttExport(*folder, parser.value(stationOpt));
+    if (mqtt.failed) {
+        return kExitDataFolder;
+    }
+    outputs.receptions = mqtt.exporter.get();
     ReceptionHandoff handoff(state, view, outputs);
     Dispatcher dispatcher(handoff, switches);
-    MinuteTimer minutes(handoff, start);
+
+    // The status page goes to the web server after each minute that wrote
+    // it, on a worker thread; what happened is printed on standard error.
+    UploadLog uploadLog;
+    QObject::connect(&uploadLog, &UploadLog::entryAdded,
+                     [](const QString& entry) { fail(QStringLiteral("upload: ") + entry); });
+    NmcliDialUp dialUp;
+    StatusPageUpload upload(uploadLog, &dialUp);
+    MinuteTimer minutes(
+        [&](TimePoint now) {
+            upload.minuteDuty(state.settings, state.folder.root(), handoff.housekeeping(now));
+        },
+        start);
 
     int exitCode = kExitOk;
     if (fromDevice) {
@@ -404,10 +436,16 @@ int main(int argc, char* argv[]) {
     } else {
         decodeSource(*source, dispatcher, minutes, stopSignals, start, stream, wallClock, threads);
     }
+    // The tick that would come next writes what the last receptions changed,
+    // and the server gets that page before the program ends.
+    upload.waitForFinished(kUploadWaitMs);
     if (wallClock) {
         minutes.lastAt(wallClockNow());
     } else {
         minutes.last();
+    }
+    if (!upload.waitForFinished(kUploadWaitMs)) {
+        fail(QStringLiteral("upload: the last transfer did not end in time and was abandoned"));
     }
 
     out.finish(kOutputFlushWait);
@@ -415,6 +453,7 @@ int main(int argc, char* argv[]) {
         fail(QStringLiteral("TCP export: not every line could be sent"));
     }
     tcp.stop();
+    stopMqttExport(mqtt);
 
     if (source && !source->readError().empty()) {
         fail(QStringLiteral("read error in %1: %2")
