@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -51,6 +52,7 @@ int main(int argc, char* argv[]) {
     DataFolderLock::Outcome outcome = DataFolderLock::Outcome::Failed;
     const std::unique_ptr<DataFolderLock> lock = DataFolderLock::acquire(*folder, &outcome);
     if (outcome == DataFolderLock::Outcome::HeldByOther) {
+        std::fprintf(stderr, "tolvana: %s (%s)\n", qPrintable(text::kAlreadyRunning), qPrintable(folder->root()));
         QMessageBox::information(nullptr, text::kWindowTitle, text::kAlreadyRunning);
         return 1;
     }
