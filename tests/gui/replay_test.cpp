@@ -18,6 +18,7 @@
 #include "gui/alert_list_view.h"
 #include "gui/capture_controller.h"
 #include "gui/colours.h"
+#include "gui/lists_tab.h"
 #include "gui/monitor_bar.h"
 #include "records/data_folder_lock.h"
 #include "support/fms_encoder.h"
@@ -50,6 +51,14 @@ struct Expected {
     int status5 = 0;
     int status0 = 0;
 };
+
+/// The demo's data folder (names, colours, every decoder on), copied.
+void copyDemoHome(const QString& root) {
+    const QDir home(testData("demo/home"));
+    for (const QString& name : home.entryList(QDir::Files)) {
+        QVERIFY(QFile::copy(home.filePath(name), root + u'/' + name));
+    }
+}
 
 /// What tolvana-decode prints for the demo recording, by kind.
 Expected expectedOfDemo() {
@@ -124,9 +133,10 @@ private:
 };
 
 void ReplayTest::replayFillsGridsLogsAndAlertListsAndARestartShowsThemAgain() {
-    enableAllDecoders(root());
+    copyDemoHome(root());
     const Expected want = expectedOfDemo();
     QVERIFY(want.fms.size() > 3 && want.zvei.size() > 1 && want.pocsag.size() > 1);
+    QVERIFY(want.talk >= 2 && want.status5 >= 1 && want.status0 >= 1);
     std::map<ReceptionKind, QStringList> shown;
     {
         WindowRig rig(root());
@@ -158,6 +168,17 @@ void ReplayTest::replayFillsGridsLogsAndAlertListsAndARestartShowsThemAgain() {
         QCOMPARE(w.bar()->alertList(0)->alertModel().rowCount(), want.talk);
         QCOMPARE(w.bar()->alertList(1)->alertModel().rowCount(), want.status5);
         QCOMPARE(w.bar()->alertList(2)->alertModel().rowCount(), want.status0);
+        // The names and colours of the data folder, the alarm's text, the
+        // vehicle's new status.
+        const int alarm = static_cast<int>(want.fms.size()) - 1 - static_cast<int>(want.fms.indexOf("62345678 Lst->Fzg"));
+        QCOMPARE(lists.fms.rowText(alarm).section('\t', 0, 0), QStringLiteral("Florian Nord 1/44-1"));
+        QCOMPARE(lists.fms.rowText(alarm).section('\t', 7), QStringLiteral("B3 BMA Schule"));
+        QCOMPARE(rig.state().vehicles.at(1).Status, 4);
+        const int call = static_cast<int>(want.zvei.size()) - 1 - static_cast<int>(want.zvei.indexOf("21345"));
+        QCOMPARE(lists.zvei.rowText(call).section('\t', 1, 1),
+                 QStringLiteral("FF Nord Vollalarm (Florian Nord 1/44-1) "));
+        const QModelIndex name = w.listsTab()->grid(ReceptionKind::Zvei)->model()->index(call, 1);
+        QCOMPARE(name.data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 160));
         for (int i = 0; i < 3; ++i) {
             const bool any = w.bar()->alertList(i)->alertModel().rowCount() > 0;
             QCOMPARE(paintedColour(w.bar()->alertList(i)), std::optional<QColor>(any ? kGreen : QColor(224, 224, 224)));
