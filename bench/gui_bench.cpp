@@ -9,9 +9,13 @@
 //   tolvana_gui_bench row-latency [N]       N status telegrams, buffer by buffer
 //   tolvana_gui_bench replay-fast FILE      event-loop stalls and memory during a fast replay
 //   tolvana_gui_bench idle-cpu SECONDS      paced replay of silence, every decoder on
+//   tolvana_gui_bench live-latency [N]      a private PulseAudio: end of a played telegram
+//                                           to its grid row on screen, N telegrams
+//   tolvana_gui_bench live-idle SECONDS     the same server, nothing played: CPU share
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QHeaderView>
 #include <QTemporaryDir>
@@ -21,9 +25,11 @@
 #include <time.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "gui/capture_controller.h"
@@ -32,6 +38,7 @@
 #include "gui/monitor.h"
 #include "records/german_time.h"
 #include "support/fms_encoder.h"
+#include "support/pulse_server.h"
 #include "support/signal.h"
 
 namespace {
@@ -107,6 +114,30 @@ protected:
 
 private:
     bool m_painted = false;
+};
+
+/// Calls back after every paint of a widget.
+class PaintCallback final : public QObject {
+public:
+    PaintCallback(QWidget* widget, std::function<void()> callback) : m_callback(std::move(callback)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            // After the paint itself: the filter runs before it.
+            static_cast<QWidget*>(watched)->removeEventFilter(this);
+            QCoreApplication::sendEvent(watched, event);
+            watched->installEventFilter(this);
+            m_callback();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_callback;
 };
 
 struct Window {
@@ -322,9 +353,125 @@ int idleCpu(double seconds) {
     return 0;
 }
 
+/// A window capturing from the private server's VirtualMic.
+bool startLive(Window& w) {
+    MonitorSettings& settings = w.monitor.state().settings;
+    settings.deviceIndex = LiveCapture::findDevice(QString::fromLatin1(test::PulseServer::kCaptureDevice));
+    if (settings.deviceIndex < 0 || !w.window.capture().start(settings.deviceIndex)) {
+        std::fprintf(stderr, "cannot capture from VirtualMic\n");
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (w.window.capture().live().buffersDispatched() < 20 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return w.window.capture().live().buffersDispatched() >= 20;
+}
+
+int liveLatency(const test::PulseServer& server, int telegrams) {
+    QTemporaryDir dir;
+    allDecodersOn(dir.path());
+    Window w(dir.path());
+    w.window.startUp();
+    w.window.show();
+    if (!startLive(w)) {
+        return 1;
+    }
+    // The end of a transmission lies in the last loud buffer the sound card
+    // delivered, at most one buffer (46.4 ms) before that buffer's stamp:
+    // the figure is the time from that stamp to the first paint of the grid
+    // after the row went in, plus the 46.4 ms, an upper bound. (A null sink
+    // renders ahead of the clock, so the start of the player says little.)
+    constexpr double kBufferMs = 1000.0 * kBlockFrames / kSampleRate;
+    QWidget* viewport = w.window.listsTab()->grid(ReceptionKind::Fms)->viewport();
+    bool rowIn = false;
+    TimePoint lastLoud{};
+    double latency = 0;
+    QEventLoop loop;
+    QObject::connect(&w.monitor.state().lists.fms, &QAbstractItemModel::rowsInserted, [&] { rowIn = true; });
+    QObject::connect(&w.window.capture().live(), &LiveCapture::bufferDispatched,
+                     [&](const LevelMeters& m, TimePoint time) {
+                         if (m.peakLeft > 2000) {
+                             lastLoud = time;
+                         }
+                     });
+    PaintCallback painted(viewport, [&] {
+        if (rowIn) {
+            latency = static_cast<double>((wallClock() - lastLoud).count()) + kBufferMs;
+            loop.quit();
+        }
+    });
+    std::vector<double> ms;
+    test::FmsEncoder::Options quietAfter;
+    quietAfter.tailSeconds = 0.0;
+    for (int i = 0; i < telegrams; ++i) {
+        test::Signal left = test::silence(0.3);
+        left.append(test::FmsEncoder(quietAfter).telegram({"6234" + std::to_string(5000 + i), 1 + i % 9, 0, 0, 0}));
+        left.append(test::silence(0.5));
+        const std::string wav = dir.path().toStdString() + "/t" + std::to_string(i) + ".wav";
+        test::writeRecording(wav, test::interleave(test::toPcm(left), {}), 2, kSampleRate);
+        rowIn = false;
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        const pid_t player = server.playInBackground(wav);
+        loop.exec();
+        if (rowIn) {
+            ms.push_back(latency);
+        }
+        test::waitFor(player);
+    }
+    w.window.capture().stop();
+    if (ms.empty()) {
+        std::fprintf(stderr, "nothing arrived\n");
+        return 1;
+    }
+    printStats("end of transmission to row drawn (live, bound)", ms, "ms");
+    if (qEnvironmentVariableIsSet("TOLVANA_BENCH_VERBOSE")) {
+        for (const double v : ms) {
+            std::printf("%.1f ", v);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
+
+int liveIdle(double seconds) {
+    QTemporaryDir dir;
+    allDecodersOn(dir.path());
+    Window w(dir.path());
+    w.window.startUp();
+    w.window.show();
+    if (!startLive(w)) {
+        return 1;
+    }
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = cpuSeconds();
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    const double cpu = cpuSeconds() - cpu0;
+    std::printf("live capture of silence for %.0f s, every decoder on: CPU %.2f s = %.2f %% of one core "
+                "(%llu buffers, %llu frames lost)\n",
+                static_cast<double>(wall.elapsed()) / 1000, cpu, 100.0 * cpu * 1000 / static_cast<double>(wall.elapsed()),
+                static_cast<unsigned long long>(w.window.capture().live().buffersDispatched()),
+                static_cast<unsigned long long>(w.window.capture().live().framesLost()));
+    w.window.capture().stop();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A private audio server for the live figures, before Qt looks for one.
+    std::unique_ptr<test::PulseServer> server;
+    if (argc > 1 && std::string(argv[1]).starts_with("live-")) {
+        server = std::make_unique<test::PulseServer>();
+        if (!server->start()) {
+            std::fprintf(stderr, "no PulseAudio server: %s\n", server->error().c_str());
+            return 1;
+        }
+    }
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     const QString what = args.value(0);
@@ -340,6 +487,13 @@ int main(int argc, char* argv[]) {
     if (what == QLatin1String("idle-cpu")) {
         return idleCpu(args.value(1, QStringLiteral("60")).toDouble());
     }
-    std::fprintf(stderr, "usage: tolvana_gui_bench startup [RUNS] | row-latency [N] | replay-fast FILE | idle-cpu SECONDS\n");
+    if (what == QLatin1String("live-latency")) {
+        return liveLatency(*server, args.value(1, QStringLiteral("20")).toInt());
+    }
+    if (what == QLatin1String("live-idle")) {
+        return liveIdle(args.value(1, QStringLiteral("60")).toDouble());
+    }
+    std::fprintf(stderr, "usage: tolvana_gui_bench startup [RUNS] | row-latency [N] | replay-fast FILE | "
+                         "idle-cpu SECONDS | live-latency [N] | live-idle SECONDS\n");
     return 2;
 }

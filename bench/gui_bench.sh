@@ -24,4 +24,6 @@ run row-latency 200
 "$BUILD/tools/tolvana-testsignal" --stream --seconds 3600 --seed 3 "$WORK/hour.flac"
 run replay-fast "$WORK/hour.flac"
 run idle-cpu 60
+run live-latency 20
+run live-idle 60
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
