@@ -36,6 +36,7 @@
 #include "gui/lists_tab.h"
 #include "gui/main_window.h"
 #include "gui/monitor.h"
+#include "gui/window_parts.h"
 #include "records/german_time.h"
 #include "support/fms_encoder.h"
 #include "support/pulse_server.h"
@@ -142,7 +143,9 @@ private:
 
 struct Window {
     explicit Window(const QString& root)
-        : monitor(*DataFolder::open(root)), window(monitor) {}
+        : monitor(*DataFolder::open(root)), window(monitor) {
+        installWindowParts(window);
+    }
     Monitor monitor;
     MainWindow window;
 };

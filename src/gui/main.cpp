@@ -15,6 +15,7 @@
 #include "gui/captions.h"
 #include "gui/main_window.h"
 #include "gui/monitor.h"
+#include "gui/window_parts.h"
 #include "records/data_folder.h"
 #include "records/data_folder_lock.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char* argv[]) {
 
     Monitor monitor(*folder);
     MainWindow window(monitor);
+    installWindowParts(window);
     QStringList problems = window.startUp();
     if (outcome == DataFolderLock::Outcome::Failed) {
         problems.prepend(text::kLockNotWritable.arg(folder->root()));
