@@ -18,8 +18,11 @@
 #include "cli/headless_view.h"
 #include "cli/reception_printer.h"
 #include "export/local_message_export.h"
+#include "export/nmcli_dial_up.h"
 #include "export/reception_action.h"
+#include "export/status_page_upload.h"
 #include "export/tcp_export.h"
+#include "export/upload_log.h"
 #include "handoff/monitor_state.h"
 #include "handoff/reception_handoff.h"
 #include "records/data_folder.h"
@@ -37,6 +40,9 @@ constexpr int kExitDataFolder = 1;
 // and how long the end waits for the last lines to leave.
 constexpr int kTcpConnectWaitMs = 3000;
 constexpr int kTcpFlushWaitMs = 10000;
+// The last upload of the status page ends within its own timeouts (60 s at
+// most); this only bounds the wait should it not.
+constexpr int kUploadWaitMs = 75000;
 // The wall-clock side (TCP reconnects) gets the event loop this often.
 constexpr std::uint64_t kEventBuffers = 8;
 
@@ -211,6 +217,14 @@ int main(int argc, char* argv[]) {
     ReceptionHandoff handoff(state, view, outputs);
     Dispatcher dispatcher(handoff, switches);
 
+    // The status page goes to the web server after each minute that wrote
+    // it, on a worker thread; what happened is printed on standard error.
+    UploadLog uploadLog;
+    QObject::connect(&uploadLog, &UploadLog::entryAdded,
+                     [](const QString& entry) { fail(QStringLiteral("upload: ") + entry); });
+    NmcliDialUp dialUp;
+    StatusPageUpload upload(uploadLog, &dialUp);
+
     // The minute timer runs on the recording clock, like everything that
     // belongs to the receptions. The two channels decode on two threads
     // where the machine has them; the hand-off, the timer and the events
@@ -220,7 +234,7 @@ int main(int argc, char* argv[]) {
         *source, dispatcher, start,
         [&](const RecordingProgress& progress) {
             while (progress.time >= nextMinute) {
-                handoff.housekeeping(nextMinute);
+                upload.minuteDuty(state.settings, state.folder.root(), handoff.housekeeping(nextMinute));
                 nextMinute += std::chrono::minutes(1);
             }
             if (progress.frames / kBlockFrames % kEventBuffers == 0) {
@@ -229,8 +243,13 @@ int main(int argc, char* argv[]) {
             return true;
         },
         threads);
-    // The tick that would come next writes what the last receptions changed.
-    handoff.housekeeping(nextMinute);
+    // The tick that would come next writes what the last receptions changed,
+    // and the server gets that page before the program ends.
+    upload.waitForFinished(kUploadWaitMs);
+    upload.minuteDuty(state.settings, state.folder.root(), handoff.housekeeping(nextMinute));
+    if (!upload.waitForFinished(kUploadWaitMs)) {
+        fail(QStringLiteral("upload: the last transfer did not end in time and was abandoned"));
+    }
     std::fflush(stdout);
     if (state.settings.tcpExport == 1 && !tcp.flush(kTcpFlushWaitMs)) {
         fail(QStringLiteral("TCP export: not every line could be sent"));
