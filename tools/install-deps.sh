@@ -14,4 +14,4 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recomme
   clang libclang-rt-14-dev \
   xvfb xauth fonts-dejavu-core pulseaudio pulseaudio-utils \
   python3-pyftpdlib python3-openssl x11-apps imagemagick multimon-ng \
-  libmosquitto-dev mosquitto mosquitto-clients lintian >/dev/null
+  libmosquitto-dev mosquitto mosquitto-clients lintian dpkg-dev openssl >/dev/null

@@ -16,6 +16,7 @@
 #include "capture/dispatcher.h"
 #include "capture/recording.h"
 #include "cli/headless_view.h"
+#include "cli/mqtt_setup.h"
 #include "cli/reception_printer.h"
 #include "export/local_message_export.h"
 #include "export/nmcli_dial_up.h"
@@ -111,6 +112,10 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("N"));
     parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt, startOpt, jsonOpt,
                        threadsOpt});
+    const QCommandLineOption stationOpt(QStringLiteral("station"),
+                                        QStringLiteral("Station name in the MQTT topics (default: mqtt.ini's, else the host name)."),
+                                        QStringLiteral("NAME"));
+    parser.addOption(stationOpt);
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -214,6 +219,12 @@ int main(int argc, char* argv[]) {
                      .arg(kTcpConnectWaitMs / 1000));
         }
     }
+    // MQTT export: mqtt.ini in the data folder switches it on.
+    MqttSetup mqtt = startMqttExport(*folder, parser.value(stationOpt));
+    if (mqtt.failed) {
+        return kExitDataFolder;
+    }
+    outputs.receptions = mqtt.exporter.get();
     ReceptionHandoff handoff(state, view, outputs);
     Dispatcher dispatcher(handoff, switches);
 
@@ -255,6 +266,7 @@ int main(int argc, char* argv[]) {
         fail(QStringLiteral("TCP export: not every line could be sent"));
     }
     tcp.stop();
+    stopMqttExport(mqtt);
 
     if (!source->readError().empty()) {
         fail(QStringLiteral("read error in %1: %2").arg(positional.front(), QString::fromStdString(source->readError())));

@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "gui/main_window.h"
+#include "gui/mqtt/mqtt_part.h"
 #include "gui/monitor.h"
 #include "gui/settings_pages.h"
 #include "gui/settings_tab.h"
@@ -39,8 +40,10 @@ void installWindowParts(MainWindow& window) {
     // Each part of the window built elsewhere installs itself here with one
     // call: the status board with its page selectors, the vehicle editor,
     // the call-name editor ("Meldeempfänger"), the BOS import buttons and
-    // "Status für alle auf" (src/gui/board); further export pages.
+    // "Status für alle auf" (src/gui/board); the status page's upload with
+    // its buttons and list (src/gui/upload); further export pages.
     installWebUpload(parts);
+    installMqttPart(parts);
 }
 
 } // namespace tolvana::gui
