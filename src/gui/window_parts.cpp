@@ -35,7 +35,8 @@ void installWebUpload(WindowParts& parts) {
 
 } // namespace
 
-void installWindowParts(WindowParts& parts) {
+void installWindowParts(MainWindow& window) {
+    WindowParts parts{window.monitor(), window, *window.settingsTab(), window.boardLayout()};
     // Each part of the window built elsewhere installs itself here with one
     // call: the status board with its page selectors, the vehicle editor,
     // the call-name editor ("Meldeempfänger"), the BOS import buttons and
