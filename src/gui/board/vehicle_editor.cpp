@@ -25,9 +25,14 @@ constexpr int kKennungLength = 8;
 constexpr qsizetype kZveiLength = 5;
 constexpr qsizetype kRicLength = 7;
 
+// A plain border is needed for the style to fill the whole button with the
+// colour instead of shading it.
 QString buttonStyle(const QColor& background) {
-    return QStringLiteral("QPushButton { background-color: %1; color: %2; min-width: 2em; }")
-        .arg(background.name(), textColourOn(background).name());
+    return QStringLiteral("QPushButton { background-color: %1; color: %2; min-width: 2em;"
+                          " border: 1px solid #808080; border-radius: 2px; padding: 4px; }"
+                          " QPushButton:pressed { background-color: %3; }"
+                          " QPushButton:focus { border: 2px solid palette(highlight); }")
+        .arg(background.name(), textColourOn(background).name(), background.darker(130).name());
 }
 
 } // namespace
