@@ -226,6 +226,7 @@ void EditorsTest::failedSaveKeepsTheEditorOpenAndTheEntry() {
 
 void EditorsTest::callNamesNewChangeDelete() {
     test::TestData::write(m_data->folder().callNamesFile(), "12345\tFF Musterstadt\t255\r\n");
+    m_board.reset(); // it holds the state that the restart replaces
     m_data->restart();
     CallNameEditor editor(*m_data->state, *m_prompts);
     editor.resize(600, 400);
