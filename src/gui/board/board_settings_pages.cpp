@@ -49,10 +49,11 @@ void VehicleImportPanel::load() {
     }
 }
 
-StatusForAllPanel::StatusForAllPanel(MonitorState& state, BoardPrompts& prompts, QWidget* parent)
+StatusForAllPanel::StatusForAllPanel(MonitorState& state, BoardPrompts& prompts, QWidget* parent,
+                                     bool captioned)
     : QWidget(parent), m_state(state), m_prompts(prompts),
       m_clock([] { return QDateTime::currentDateTime(); }) {
-    auto* frame = new QGroupBox(board_texts::kStatusForAll, this);
+    auto* frame = new QGroupBox(captioned ? board_texts::kStatusForAll : QString(), this);
     auto* row = new QHBoxLayout(frame);
     for (int k = 0; k < kButtons; ++k) {
         auto* b = new QPushButton(QString::number(k + 1), frame);

@@ -47,7 +47,9 @@ class StatusForAllPanel final : public QWidget {
 public:
     static constexpr int kButtons = 9;
 
-    StatusForAllPanel(MonitorState& state, BoardPrompts& prompts, QWidget* parent = nullptr);
+    /// With `captioned`, the buttons stand in a frame "Status für alle auf".
+    StatusForAllPanel(MonitorState& state, BoardPrompts& prompts, QWidget* parent = nullptr,
+                      bool captioned = true);
 
     /// Button k sets status k + 1.
     QPushButton* button(int k) const { return m_buttons.at(static_cast<std::size_t>(k)); }
