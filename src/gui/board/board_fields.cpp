@@ -136,6 +136,7 @@ void BoardFields::paintEvent(QPaintEvent* event) {
 void BoardFields::paintField(QPainter& painter, int field) const {
     const FieldLook& look = m_looks[static_cast<std::size_t>(field)];
     const QRect r = fieldRect(field);
+    ++m_fieldsPainted;
 
     painter.fillRect(r, look.fill);
     if (look.kind == FieldKind::VehicleWithoutColour) {

@@ -41,6 +41,9 @@ public:
     /// Paints whether the pointer, while dragging, is over a field.
     bool isDragging() const { return m_dragSource >= 0; }
 
+    /// Fields painted since the widget was made (for measuring redraws).
+    quint64 fieldsPainted() const { return m_fieldsPainted; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -88,6 +91,7 @@ private:
     int m_hovered = -1;
     int m_dragSource = -1;
     int m_dropTarget = -1;
+    mutable quint64 m_fieldsPainted = 0;
 };
 
 } // namespace tolvana

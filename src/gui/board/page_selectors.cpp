@@ -16,9 +16,6 @@ PageButton::PageButton(int page, QWidget* parent) : QPushButton(parent), m_page(
 }
 
 void PageButton::setName(const QString& name) {
-    if (name == m_name && !text().isEmpty()) {
-        return;
-    }
     m_name = name;
     setToolTip(name);
     showName();
@@ -94,7 +91,15 @@ PageSelectors::PageSelectors(QWidget* parent) : QFrame(parent) {
 
 void PageSelectors::setCurrentPage(int page) {
     for (PageButton* b : m_buttons) {
-        b->setChecked(b->page() == page);
+        const bool current = b->page() == page;
+        b->setChecked(current);
+        // Down and in bold: the current page at a glance.
+        if (b->font().bold() != current) {
+            QFont font = b->font();
+            font.setBold(current);
+            b->setFont(font);
+            b->setName(b->name());
+        }
     }
 }
 

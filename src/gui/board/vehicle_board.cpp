@@ -80,7 +80,9 @@ void VehicleBoard::update_label() {
         drawField(f);
     }
     for (int page = 0; page < PageSelectors::kPages; ++page) {
-        m_selectors->setName(page, m_state.stationNames.name(page));
+        if (m_selectors->button(page)->name() != m_state.stationNames.name(page)) {
+            m_selectors->setName(page, m_state.stationNames.name(page));
+        }
     }
 }
 

@@ -310,6 +310,7 @@ void BoardDrawingTest::receptionOnEitherChannelRedrawsOnlyItsField() {
     QCoreApplication::processEvents();
 
     PaintSpy spy(board.fields());
+    const quint64 paintedBefore = board.fields()->fieldsPainted();
     handoff.fmsReception(ChannelSide::Left, statusReport("62345678", 3), timeOf(test::testNow()));
     QCOMPARE(board.fields()->look(5).fill, paintedColour(kDefaultStatusColours[2]));
     QCoreApplication::processEvents();
@@ -317,6 +318,7 @@ void BoardDrawingTest::receptionOnEitherChannelRedrawsOnlyItsField() {
     QVERIFY(!spy.painted.isEmpty());
     const QRect field = board.fields()->fieldRect(5).adjusted(-2, -2, 2, 2);
     QVERIFY2(field.contains(spy.painted.boundingRect()), "more than the field was painted");
+    QCOMPARE(board.fields()->fieldsPainted() - paintedBefore, quint64{1});
     QCOMPARE(test::screenColour(board, test::fillPointOf(board, 5)),
              paintedColour(kDefaultStatusColours[2]));
 
