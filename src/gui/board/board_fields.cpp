@@ -256,6 +256,10 @@ void BoardFields::keyPressEvent(QKeyEvent* event) {
         }
     }
     const int count = fieldCount();
+    if (count == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
     const int current = m_current < 0 ? 0 : m_current;
     int next = -1;
     switch (event->key()) {

@@ -37,6 +37,9 @@ public:
     /// The field last pressed, hovered or chosen with the keyboard; -1 for none.
     int currentField() const { return m_current; }
     void setCurrentField(int field);
+    /// The next pointer move reports its field even if it is the last one
+    /// reported (the page under it changed).
+    void forgetHover() { m_hovered = -1; }
 
     /// Paints whether the pointer, while dragging, is over a field.
     bool isDragging() const { return m_dragSource >= 0; }

@@ -79,6 +79,7 @@ void VehicleBoard::update_label() {
     for (int f = 0; f < fieldsPerPage(); ++f) {
         drawField(f);
     }
+    m_fields->forgetHover();
     for (int page = 0; page < PageSelectors::kPages; ++page) {
         if (m_selectors->button(page)->name() != m_state.stationNames.name(page)) {
             m_selectors->setName(page, m_state.stationNames.name(page));

@@ -268,6 +268,8 @@ void BoardDrawingTest::detailPanelFollowsThePointerAndTheKeyboard() {
     QTest::mouseMove(board.fields(), test::centreOf(board, 3));
     board.setCurrentPage(1);
     QCOMPARE(values(), rtw);
+    QTest::mouseMove(board.fields(), test::centreOf(board, 3) + QPoint(1, 0));
+    QCOMPARE(values(), blank); // the same field on page 1 is free
 
     // Without a mouse: the arrow keys go down the column and across the rows.
     board.setCurrentPage(0);
