@@ -3,6 +3,7 @@
 //
 //   BM_PageSwitch       a page selector pressed: 200 fields drawn anew
 //   BM_OneFieldRedraw   one FMS status received: only its field drawn
+//   BM_StatusForAll     "Status für alle auf": a status file per named entry
 //
 // Each iteration waits until the paint has happened (the paint events are
 // counted). With --screenshot FILE the program instead renders a full board
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <memory>
 
+#include "gui/board/board_actions.h"
 #include "gui/board/board_fields.h"
 #include "gui/board/board_prompts.h"
 #include "gui/board/detail_panel.h"
@@ -143,6 +145,21 @@ void BM_OneFieldRedraw(benchmark::State& st) {
                                                benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_OneFieldRedraw)->Unit(benchmark::kMicrosecond);
+
+// "Status für alle auf" on a full table: one status file per named entry
+// (about 5700 here), each written beside and renamed over the old one.
+void BM_StatusForAll(benchmark::State& st) {
+    Fixture f;
+    int status = 1;
+    for (auto _ : st) {
+        status = status % 9 + 1;
+        const FileResult r = setStatusForAll(*f.state, status, QDateTime::currentDateTime());
+        if (!r.ok()) {
+            st.SkipWithError(qPrintable(r.error()));
+        }
+    }
+}
+BENCHMARK(BM_StatusForAll)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int screenshot(const char* file) {
     Fixture f;

@@ -40,26 +40,39 @@ FileResult renamePage(MonitorState& state, int page, const QString& name) {
     return result;
 }
 
-FileResult setStatusForAll(MonitorState& state, int status, const QDateTime& now) {
+FileResult setStatusForAll(MonitorState& state, int status, const QDateTime& now,
+                           const Progress& progress) {
     VehicleTable& table = state.vehicles;
     const QString time = changeTime(now);
-    FileResult first;
-    int moreFailures = 0;
+    int total = 0;
     for (int i = 0; i < table.size(); ++i) {
         Vehicle& v = table.entry(i);
         v.Status = status;
-        if (v.Rufname.isEmpty()) {
+        total += v.Rufname.isEmpty() ? 0 : 1;
+    }
+    // Often enough for a progress bar, seldom enough to cost nothing.
+    constexpr int kProgressStep = 25;
+    FileResult first;
+    int moreFailures = 0;
+    int done = 0;
+    for (int i = 0; i < table.size(); ++i) {
+        if (table.at(i).Rufname.isEmpty()) {
             continue;
         }
         const FileResult r = table.saveVehicleStatus(state.folder, i, time);
-        if (r.ok()) {
-            continue;
+        if (!r.ok()) {
+            if (first.ok()) {
+                first = r;
+            } else {
+                ++moreFailures;
+            }
         }
-        if (first.ok()) {
-            first = r;
-        } else {
-            ++moreFailures;
+        if (progress && ++done % kProgressStep == 0) {
+            progress(done, total);
         }
+    }
+    if (progress) {
+        progress(total, total);
     }
     if (moreFailures > 0) {
         return FileResult::failure(first.error() + u' ' +

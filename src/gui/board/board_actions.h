@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 #include "handoff/monitor_state.h"
 #include "records/file_result.h"
 
@@ -32,10 +34,16 @@ FileResult moveVehicle(MonitorState& state, int from, int to, MoveKind kind, con
 /// comes back when the file cannot be written.
 FileResult renamePage(MonitorState& state, int page, const QString& name);
 
+/// Told how many of `total` status files are written, now and then.
+using Progress = std::function<void(int done, int total)>;
+
 /// Sets `status` in every entry of the table, on every page, and writes the
 /// status file of every entry with a Rufname, with the change time of `now`
 /// as its time text (the entries keep their Zeit). All files are tried; the
-/// result names the first that failed and how many more did.
-FileResult setStatusForAll(MonitorState& state, int status, const QDateTime& now);
+/// result names the first that failed and how many more did. Each file is
+/// synced to the disk before it replaces the old one, so a full table takes
+/// seconds: `progress` hears how far it is.
+FileResult setStatusForAll(MonitorState& state, int status, const QDateTime& now,
+                           const Progress& progress = {});
 
 } // namespace tolvana

@@ -1,11 +1,13 @@
 #include "gui/board/board_settings_pages.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "gui/board/board_actions.h"
 #include "gui/board/board_prompts.h"
@@ -68,10 +70,20 @@ StatusForAllPanel::StatusForAllPanel(MonitorState& state, BoardPrompts& prompts,
 }
 
 void StatusForAllPanel::setAll(int status) {
-    // Up to 6000 status files: the pointer says that work is under way.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const FileResult result = setStatusForAll(m_state, status, m_clock());
-    QApplication::restoreOverrideCursor();
+    // Up to 6000 status files, each synced to the disk: a progress bar
+    // (after half a second) while the window keeps drawing and receiving.
+    QProgressDialog progress(board_texts::kWritingStatusFiles.arg(status), QString(), 0, 1, this);
+    progress.setWindowTitle(board_texts::kProgramTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+    const FileResult result =
+        setStatusForAll(m_state, status, m_clock(), [&progress](int done, int total) {
+            progress.setMaximum(std::max(total, 1));
+            progress.setValue(done);
+        });
+    progress.close();
     emit vehiclesChanged();
     if (!result.ok()) {
         m_prompts.inform(board_texts::kAttention, result.error());

@@ -79,6 +79,8 @@ inline const QString kCallNamesImported = QStringLiteral("%1 Rufnamen wurden imp
 
 // "Status f\u00FCr alle setzen".
 inline const QString kStatusForAll = QStringLiteral("Status f\u00FCr alle auf");
+inline const QString kWritingStatusFiles =
+    QStringLiteral("Status %1 f\u00FCr alle: die Statusdateien werden geschrieben \u2026");
 inline const QString kMoreStatusFilesFailed =
     QStringLiteral("%1 weitere Statusdateien konnten ebenfalls nicht geschrieben werden.");
 

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "board_test_support.h"
+#include "gui/board/board_actions.h"
 #include "gui/board/board_settings_pages.h"
 #include "handoff/reception_handoff.h"
 #include "records/text_codec.h"
@@ -300,13 +301,23 @@ void BoardMovesTest::statusForAllReachesEveryEntry() {
              paintedColour(kDefaultStatusColours[8]));
     QCOMPARE(m_prompts->take(), QStringList{});
 
+    // The progress the panel shows: how many of the named entries are written.
+    for (int i = 100; i < 160; ++i) {
+        m_data->placeVehicle(i, QStringLiteral("KTW %1").arg(i), QStringLiteral("62001%1").arg(i));
+    }
+    QList<std::pair<int, int>> steps;
+    QVERIFY(setStatusForAll(*m_data->state, 2, test::testNow(),
+                            [&steps](int done, int total) { steps.append({done, total}); })
+                .ok());
+    QCOMPARE(steps, (QList<std::pair<int, int>>{{25, 63}, {50, 63}, {63, 63}}));
+
     // A status folder that cannot be written: one message for all files.
     QVERIFY(QDir(m_data->folder().statusDir()).removeRecursively());
     test::TestData::write(m_data->folder().statusDir(), "a file, not a folder");
     QTest::mouseClick(panel.button(0), Qt::LeftButton);
     const QStringList shown = m_prompts->take();
     QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown[0].contains(QStringLiteral("2 weitere Statusdateien")), qPrintable(shown[0]));
+    QVERIFY2(shown[0].contains(QStringLiteral("62 weitere Statusdateien")), qPrintable(shown[0]));
     QCOMPARE(t.at(3).Status, 1);
 }
 
