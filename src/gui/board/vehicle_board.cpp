@@ -65,14 +65,14 @@ int VehicleBoard::fieldsPerPage() const {
 
 void VehicleBoard::rebuild() {
     closeEditor();
-    m_boardSizeIndex = m_state.settings.boardSizeIndex;
+    m_boardSizeIndex = effectiveBoardSizeIndex(m_state.settings.boardSizeIndex);
     m_size = m_state.boardSize();
     m_fields->setLayout(m_size.columns, m_size.rows, m_boardSizeIndex);
     update_label();
 }
 
 void VehicleBoard::update_label() {
-    if (m_state.settings.boardSizeIndex != m_boardSizeIndex) {
+    if (effectiveBoardSizeIndex(m_state.settings.boardSizeIndex) != m_boardSizeIndex) {
         rebuild(); // draws the page itself
         return;
     }
