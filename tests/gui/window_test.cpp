@@ -107,7 +107,7 @@ void WindowTest::emptyFolderOpensWithEveryTabPageAndControl() {
     QCOMPARE(names, (QStringList{"Soundkarte", "Meldeempfänger (ZVEI/POCSAG)", "Fzge importieren", "Aktionen",
                                  "Status für alle setzen", "Fahrzeugansicht", "FMS-Statusfarben", "HTML-Export",
                                  "eigene Anwendung per Winsock", "eigene Anwendung per Win-Messages", "Filter",
-                                 "Info"}));
+                                 "Info", "MQTT"}));
     QCOMPARE(w.settingsTab()->currentPage(), 0);
     QCOMPARE(w.settingsTab()->pageTitle()->text(), QStringLiteral("Soundkarte"));
     showPage(rig, SettingsPage::Filter);
