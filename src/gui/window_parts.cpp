@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "gui/board/board_part.h"
 #include "gui/main_window.h"
 #include "gui/mqtt/mqtt_part.h"
 #include "gui/monitor.h"
@@ -42,6 +43,7 @@ void installWindowParts(MainWindow& window) {
     // the call-name editor ("Meldeempfänger"), the BOS import buttons and
     // "Status für alle auf" (src/gui/board); the status page's upload with
     // its buttons and list (src/gui/upload); further export pages.
+    installBoardPart(parts);
     installWebUpload(parts);
     installMqttPart(parts);
 }
