@@ -45,7 +45,7 @@ void dragToPage(VehicleBoard& board, int field, int page) {
 void WindowBoardTest::newUserImportsArrangesReplaysAndRestarts() {
     QTemporaryDir temp;
     const QString root = temp.path() + QStringLiteral("/home");
-    // Every decoder on: the demo recording carries a status 8 of 17178542 on
+    // Every decoder on: the demo recording carries a status 7 of 73456782 on
     // the right channel.
     {
         const DataFolder folder = *DataFolder::open(root);
@@ -58,7 +58,7 @@ void WindowBoardTest::newUserImportsArrangesReplaysAndRestarts() {
     {
         QFile f(bos);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[Rufnamen]\r\n6 2 34 56 78   RTW 1\r\n1 7 17 85 42   ELW Demo\r\n"
+        f.write("[Rufnamen]\r\n6 2 34 56 78   RTW 1\r\n7 3 45 67 82   ELW Demo\r\n"
                 "[Selektiv]\r\n12-345 Florian 1\r\n");
     }
 
@@ -97,12 +97,12 @@ void WindowBoardTest::newUserImportsArrangesReplaysAndRestarts() {
     QTest::mouseClick(board->pageSelectors()->button(1), Qt::LeftButton);
     QCOMPARE(board->fields()->look(0).fill, paintedColour(kDefaultStatusColours[5]));
 
-    // The recording: the field turns to the colour of status 8.
+    // The recording: the field turns to the colour of status 7.
     QSignalSpy finished(&rig->window().capture(), &CaptureController::replayFinished);
     QVERIFY(rig->window().capture().startReplay(testData(QStringLiteral("demo/demo.flac")), true));
     QVERIFY(finished.wait(60000));
-    QCOMPARE(rig->state().vehicles.at(200).Status, 8);
-    QCOMPARE(board->fields()->look(0).fill, paintedColour(kDefaultStatusColours[7]));
+    QCOMPARE(rig->state().vehicles.at(200).Status, 7);
+    QCOMPARE(board->fields()->look(0).fill, paintedColour(kDefaultStatusColours[6]));
 
     // Restart: the same data folder, a new window.
     rig.reset();
@@ -114,8 +114,8 @@ void WindowBoardTest::newUserImportsArrangesReplaysAndRestarts() {
     QCOMPARE(board->fields()->look(1).kind, FieldKind::Empty);
     board->setCurrentPage(1);
     QCOMPARE(board->fields()->look(0).text, QStringLiteral("ELW Demo"));
-    QCOMPARE(board->fields()->look(0).fill, paintedColour(kDefaultStatusColours[7]));
-    QCOMPARE(rig->state().vehicles.at(200).Kennung, QStringLiteral("17178542"));
+    QCOMPARE(board->fields()->look(0).fill, paintedColour(kDefaultStatusColours[6]));
+    QCOMPARE(rig->state().vehicles.at(200).Kennung, QStringLiteral("73456782"));
 }
 
 } // namespace tolvana::gui
