@@ -157,7 +157,7 @@ TEST_F(DecodeRobustness, ASecondMonitorOnTheSameFolderIsRefused) {
     const std::string recording = m_dir + "/ruf.wav";
     writeRecording(recording, zveiCall("23456"), 1, kSampleRate);
     const CliResult second = runDecode(args({recording}));
-    EXPECT_EQ(second.exitCode, 3);
+    EXPECT_EQ(second.exitCode, 4);
     EXPECT_EQ(second.out, "");
     EXPECT_EQ(second.err, "tolvana-decode: the data folder " + m_home + " is in use by another tolvana (process " +
                               std::to_string(first.pid()) +
@@ -233,7 +233,7 @@ TEST_F(DecodeRobustness, AFullDiskLosesNoEarlierFileAndSaysSoOncePerFile) {
     // The next day, on a full disk: new logs, a new page, a new status.
     disk.fill();
     const CliResult full = runDecode({"--home", homeOnDisk, "--start", "2026-12-08 10:00:00", recording});
-    EXPECT_EQ(full.exitCode, 4);
+    EXPECT_EQ(full.exitCode, 5);
     EXPECT_EQ(full.lines(), printed);
     std::multiset<std::string> said;
     for (const std::string& line : linesOf(full.err)) {
