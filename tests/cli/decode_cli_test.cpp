@@ -65,8 +65,8 @@ TEST_F(DecodeCli, UsageErrorsAreReported) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{}, "expected exactly one input (a file, or - for standard input); see --help"},
-        {{ok, ok}, "expected exactly one input (a file, or - for standard input); see --help"},
+        {{}, "expected exactly one input (a file, or - for standard input) or --device; see --help"},
+        {{ok, ok}, "expected exactly one input (a file, or - for standard input) or --device; see --help"},
         {{"--decoders", "fms,morse", ok}, "unknown decoder \"morse\" (known: fms, zvei, pocsag)"},
         {{"--decoders", ",", ok}, "--decoders needs at least one of fms, zvei, pocsag"},
         {{"--left-only", "--right-only", ok}, "--left-only and --right-only exclude each other"},
