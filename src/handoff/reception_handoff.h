@@ -7,16 +7,19 @@
 //   ZVEI     duplicate test -> filter -> names -> grid row -> daily log
 //            -> action -> last call -> page flag -> TCP -> local message
 //   POCSAG   filter -> duplicate test -> names -> grid row -> daily log
-//            -> action -> TCP -> local message -> last RIC, page flag
+//            -> action -> TCP -> local message -> recent pages, page flag
 //
 // The order is what receivers, logs and action programs have always seen,
 // so it stays as it is. Duplicate windows (20 s per channel) run on the
-// reception time, which is the recording clock when a file is decoded.
+// reception time, which is the recording clock when a file is decoded, and
+// a time before the one remembered (a clock set back) is never a repeat.
 #pragma once
 
 #include <QDateTime>
 
 #include <array>
+#include <deque>
+#include <string>
 
 #include "decoders/common/reception_sink.h"
 #include "export/line_export.h"
@@ -29,6 +32,9 @@ namespace tolvana {
 /// Calls and messages repeated within this many whole seconds on the same
 /// channel are shown once: a unit is often alerted twice in a row.
 inline constexpr qint64 kDuplicateWindowSeconds = 20;
+/// Pages remembered per channel for the duplicate test; far more than a
+/// channel carries in the window (a page lasts at least 50 ms on the air).
+inline constexpr std::size_t kRecentPagesKept = 512;
 
 /// Where the hand-off sends lines and starts programs.
 struct HandoffOutputs {
@@ -62,7 +68,16 @@ private:
         bool valid = false;
     };
 
+    // A page handed on, as the duplicate test compares it.
+    struct RecentPage {
+        std::uint32_t ric = 0;
+        int function = 0;
+        std::string text;
+        qint64 second = 0;
+    };
+
     bool isRepeat(const LastCall& last, const QString& number, qint64 second) const;
+    bool isRepeatedPage(ChannelSide side, const PocsagPage& page, qint64 second);
     void report(const FileResult& result);
     void exportLine(const std::string& line);
     void startAction(const QStringList& arguments);
@@ -71,7 +86,7 @@ private:
     ReceptionView& m_view;
     HandoffOutputs m_outputs;
     std::array<LastCall, 2> m_lastZvei;
-    std::array<LastCall, 2> m_lastPocsag;
+    std::array<std::deque<RecentPage>, 2> m_recentPages; ///< oldest first
     bool m_pageChanged = false;
 };
 

@@ -4,8 +4,9 @@
 // rule of the hand-off: known and unknown vehicles, a vehicle's status
 // changing twice, an order from the control room, a digital alarm, named and
 // unnamed five-tone calls, a call assigned to a vehicle, a filtered call,
-// pager messages at all three rates with umlauts and HTML characters, and a
-// page repeated within the duplicate window.
+// pager messages at all three rates with umlauts and HTML characters, a
+// page repeated within the duplicate window and another text to the same
+// pager within it.
 #pragma once
 
 #include <QByteArray>

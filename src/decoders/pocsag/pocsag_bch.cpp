@@ -132,7 +132,7 @@ CodewordCheck checkCodeword(std::uint32_t received) noexcept {
     return CodewordCheck{fixed, corrected, true};
 }
 
-void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out) noexcept {
+void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out, int nextSyncOffset) noexcept {
     const std::size_t n = std::min(batch.size(), kBatchCodewords);
     batch = batch.first(n);
     out.size = n;
@@ -169,9 +169,24 @@ void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out) noexcep
             from[p][ur] = bestFrom;
         }
     }
+    // The sync codeword after the batch, received exactly (within a few
+    // bits) where the receiver found it, is one more codeword of the
+    // reading: a slip in the last codewords, which the batch alone cannot
+    // show, shows there. It is the reading's end; a move to it costs what
+    // any move costs.
+    const bool endKnown = n == kBatchCodewords && nextSyncOffset >= -kMaxSlipBits - 2 &&
+                          nextSyncOffset <= kMaxSlipBits + 2;
+    const auto endCost = [&](int q) {
+        const int c = cost[n - 1][static_cast<std::size_t>(q)];
+        if (!endKnown) {
+            return c;
+        }
+        const int move = std::abs(q - kInStep - nextSyncOffset);
+        return c + (move == 0 ? 0 : kCostSlip + kCostSlipExtraBit * (move - 1));
+    };
     int r = kInStep;
     for (int q = 0; q < kReadings; ++q) {
-        if (cost[n - 1][static_cast<std::size_t>(q)] < cost[n - 1][static_cast<std::size_t>(r)]) {
+        if (endCost(q) < endCost(r)) {
             r = q;
         }
     }

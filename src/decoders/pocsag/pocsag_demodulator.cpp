@@ -41,6 +41,9 @@ constexpr double kLockRunPeriods = 32.0;
 // before the lock test; a margin of 10 % fails it for any period drift
 // below 5 %.
 constexpr double kHeldRunPeriods = 35.0;
+// The next batch's sync codeword is looked for this many bits either side
+// of where it belongs.
+constexpr int kSyncSlackBits = 4;
 // Runs of the preamble: a clean stream of runs between 1 and 9 bits.
 constexpr double kPreambleMaxBits = 9.0;
 constexpr int kPreambleBitsNeeded = 50;
@@ -78,12 +81,16 @@ void PocsagDemodulator::process(const ChannelBlock& block) noexcept {
     convertBits();
     searchSync();
     collectCodewords();
+    releaseHeldBatch();
 }
 
 void PocsagDemodulator::resetReceiver() noexcept {
     m_receiver = PocsagReceiver::Idle;
     m_endOfTransmission = false;
     m_batchReady = false;
+    m_batchHeld = false;
+    m_newBatchPending = false;
+    m_syncWindow = SyncWindow{};
 }
 
 // Schmitt trigger: the level goes high above half the positive peak and low
@@ -367,7 +374,11 @@ void PocsagDemodulator::convertBits() noexcept {
 }
 
 void PocsagDemodulator::searchSync() noexcept {
-    if (m_receiver != PocsagReceiver::PreambleFound && m_receiver != PocsagReceiver::SearchingSync) {
+    if (m_receiver == PocsagReceiver::SearchingSync && !m_syncWindow.missed) {
+        checkNextSync();
+    }
+    if (m_receiver != PocsagReceiver::PreambleFound &&
+        !(m_receiver == PocsagReceiver::SearchingSync && m_syncWindow.missed)) {
         return;
     }
     bool found = false;
@@ -381,20 +392,71 @@ void PocsagDemodulator::searchSync() noexcept {
             found = true;
         }
     }
+    if (found && m_batchReady) {
+        // The batch before is still to be read: the new one starts after.
+        m_receiver = PocsagReceiver::Collecting;
+        m_bitCount = 0;
+        m_newBatchPending = true;
+    } else if (found) {
+        startBatch();
+    }
+}
+
+void PocsagDemodulator::startBatch() noexcept {
+    m_receiver = PocsagReceiver::Collecting;
+    m_bitCount = 0;
+    m_batch.fill(0);
+    m_batch[0] = pocsag::kSyncCodeword;
+    m_batchFill = 1;
+    m_nextSyncOffset = pocsag::kUnknownOffset;
+    m_newBatchPending = false;
+}
+
+// A transmitter sends its batches back to back: the next sync codeword
+// follows the last codeword of a batch at once. It is looked for there
+// first, a few bits either side (the reading may have slipped inside the
+// batch); where it stands tells the message decoder how far the reading
+// has slipped by the end of the batch before, which is held until then.
+// Where it is not found there, the search goes on from there.
+void PocsagDemodulator::checkNextSync() noexcept {
+    const std::uint32_t expected = m_inverted ? ~pocsag::kSyncCodeword : pocsag::kSyncCodeword;
+    bool found = false;
+    while (!found && m_syncWindow.bits < 32 + kSyncSlackBits && bitAvailable()) {
+        m_shift = (m_shift << 1) | takeBit();
+        ++m_syncWindow.bits;
+        found = m_syncWindow.bits >= 32 - kSyncSlackBits && m_shift == expected;
+    }
+    if (!found && m_syncWindow.bits < 32 + kSyncSlackBits) {
+        return; // the window is not complete yet
+    }
     if (found) {
         m_receiver = PocsagReceiver::Collecting;
         m_bitCount = 0;
+        m_newBatchPending = true;
+    } else {
+        m_syncWindow.missed = true;
     }
-    m_batch.fill(0);
-    m_batch[0] = m_inverted ? ~m_shift : m_shift;
-    m_batchFill = 1;
+    if (m_batchHeld) {
+        m_batchHeld = false;
+        m_batchReady = true;
+        m_nextSyncOffset = found ? m_syncWindow.bits - 32 : pocsag::kUnknownOffset;
+    }
+    if (found) {
+        m_syncWindow = SyncWindow{};
+    }
 }
 
 void PocsagDemodulator::collectCodewords() noexcept {
-    if (m_receiver != PocsagReceiver::Collecting) {
+    if (m_receiver != PocsagReceiver::Collecting || m_batchReady) {
         return;
     }
-    while (!m_batchReady && bitAvailable()) {
+    if (m_newBatchPending) {
+        if (m_endOfTransmission) {
+            return; // not a codeword of the new batch yet
+        }
+        startBatch();
+    }
+    while (bitAvailable()) {
         m_shift = (m_shift << 1) | takeBit();
         if (++m_bitCount < 32) {
             continue;
@@ -402,19 +464,35 @@ void PocsagDemodulator::collectCodewords() noexcept {
         m_bitCount = 0;
         const std::uint32_t word = m_inverted ? ~m_shift : m_shift;
         m_batch[static_cast<std::size_t>(m_batchFill++)] = word;
-        if (word == 0 || m_batchFill == kBatchWords) {
+        if (word == 0) {
             // A zero word is what a dead carrier gives: it ends the batch
             // and is not kept.
+            --m_batchFill;
             m_batchReady = true;
             m_receiver = PocsagReceiver::SearchingSync;
-            if (word == 0) {
-                --m_batchFill;
-            }
+            m_syncWindow = SyncWindow{};
+            return;
+        }
+        if (m_batchFill == kBatchWords) {
+            m_batchHeld = true; // until the next sync codeword is found or missed
+            m_receiver = PocsagReceiver::SearchingSync;
+            m_syncWindow = SyncWindow{};
+            return;
         }
     }
     // The part of a batch received before the end still counts.
     if (m_endOfTransmission) {
         m_batchReady = true;
+    }
+}
+
+void PocsagDemodulator::releaseHeldBatch() noexcept {
+    // The transmission ended before the place of the next sync codeword was
+    // read: the batch goes as it is.
+    if (m_endOfTransmission && m_batchHeld) {
+        m_batchHeld = false;
+        m_batchReady = true;
+        m_nextSyncOffset = pocsag::kUnknownOffset;
     }
 }
 

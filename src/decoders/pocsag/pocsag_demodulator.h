@@ -28,6 +28,7 @@
 #include <span>
 
 #include "decoders/common/types.h"
+#include "decoders/pocsag/pocsag_bch.h"
 #include "decoders/pocsag/pocsag_click_filter.h"
 
 namespace tolvana {
@@ -76,6 +77,10 @@ public:
     std::span<const std::uint32_t> batch() const noexcept {
         return {m_batch.data(), static_cast<std::size_t>(m_batchFill)};
     }
+    /// How many bits late (+) or early (-) the sync codeword after the
+    /// batch came, or pocsag::kUnknownOffset when none followed it at its
+    /// place.
+    int nextSyncOffset() const noexcept { return m_nextSyncOffset; }
     /// The batch has been read; the collector may fill the next one.
     void releaseBatch() noexcept { m_batchReady = false; }
     /// After the end-of-transmission hand-off: idle, ready for the next preamble.
@@ -128,7 +133,10 @@ private:
     void trackRun(double r, std::uint64_t number) noexcept;
     void convertBits() noexcept;
     void searchSync() noexcept;
+    void checkNextSync() noexcept;
+    void startBatch() noexcept;
     void collectCodewords() noexcept;
+    void releaseHeldBatch() noexcept;
     bool bitAvailable() const noexcept { return m_bitsRead != m_bitsWritten; }
     std::uint8_t takeBit() noexcept { return m_bits[m_bitsRead++ % kBitRing]; }
 
@@ -172,6 +180,17 @@ private:
     std::array<std::uint32_t, kBatchWords> m_batch{};
     int m_batchFill = 0;
     bool m_batchReady = false;
+    bool m_batchHeld = false;       ///< complete, waiting for the next sync codeword's place
+    bool m_newBatchPending = false; ///< next sync found; the batch starts once the last is read
+    int m_nextSyncOffset = 0;
+
+    // Where the next batch's sync codeword is looked for: the bits read
+    // since the last batch ended.
+    struct SyncWindow {
+        int bits = 0;
+        bool missed = false; ///< not at its place: searched for anywhere
+    };
+    SyncWindow m_syncWindow;
 };
 
 } // namespace tolvana

@@ -72,10 +72,24 @@ bool isLayoutControl(unsigned code) noexcept {
 bool trustedAddress(const pocsag::CheckedBatch& batch, std::size_t position) noexcept {
     const pocsag::BatchWord& word = batch.words[position];
     const bool hasNext = position + 1 < batch.size;
+    // Where the reading moved, the move may have come anywhere in the
+    // doubtful codewords before it or in the codeword before those: a
+    // codeword there mixes bits of two readings and, the code being cyclic,
+    // is often within two bits of some codeword, an address too. The first
+    // codeword read in the new step is whole only where the codeword before
+    // it shows the slip (it is damaged in the old step), and then only if
+    // it is received exactly.
     if (word.doubtful) {
         return false;
     }
-    if (word.check.corrected > 0 && (word.slip || (hasNext && batch.words[position + 1].slip))) {
+    if (word.slip) {
+        const pocsag::CodewordCheck& before = batch.words[position - 1].check;
+        if ((before.valid && before.corrected == 0) || word.check.corrected > 0) {
+            return false;
+        }
+    }
+    if (word.check.corrected > 0 && hasNext &&
+        (batch.words[position + 1].slip || batch.words[position + 1].doubtful)) {
         return false;
     }
     const auto exact = [&](std::size_t p) {
@@ -88,9 +102,9 @@ bool trustedAddress(const pocsag::CheckedBatch& batch, std::size_t position) noe
 
 } // namespace
 
-void PocsagMessageDecoder::processBatch(std::span<const std::uint32_t> batch) {
+void PocsagMessageDecoder::processBatch(std::span<const std::uint32_t> batch, int nextSyncOffset) {
     pocsag::CheckedBatch checked;
-    pocsag::checkBatch(batch, checked);
+    pocsag::checkBatch(batch, checked, nextSyncOffset);
     for (std::size_t position = 0; position < checked.size; ++position) {
         const pocsag::BatchWord& word = checked.words[position];
         ++m_counts.codewords;
@@ -119,6 +133,11 @@ void PocsagMessageDecoder::addressStep(const pocsag::CheckedBatch& batch, std::s
     if ((word & kMessageFlag) != 0) {
         return; // a message whose address was not taken
     }
+    // Anything but a message codeword or the sync codeword ends the page
+    // before it (a page without message codewords has no text).
+    if (m_addressPending && word != pocsag::kSyncCodeword) {
+        closePage();
+    }
     if (word == pocsag::kSyncCodeword) {
         ++m_syncCount;
         return;
@@ -146,12 +165,14 @@ void PocsagMessageDecoder::addressStep(const pocsag::CheckedBatch& batch, std::s
         ++m_counts.untrusted;
         return;
     }
-    if (!m_addressPending) {
-        const auto frame = static_cast<std::uint32_t>((position - 1) / 2);
-        m_ric = ((word >> 13) & 0x3FFFFu) * 8u + frame;
-        m_function = static_cast<int>((word >> 11) & 3u);
-        m_addressPending = true;
+    if (m_pageCount == m_pages.size()) {
+        ++m_counts.overflow; // cannot happen while the caller hands pages on in time
+        return;
     }
+    const auto frame = static_cast<std::uint32_t>((position - 1) / 2);
+    m_ric = ((word >> 13) & 0x3FFFFu) * 8u + frame;
+    m_function = static_cast<int>((word >> 11) & 3u);
+    m_addressPending = true;
     m_mode = Mode::Message;
 }
 
@@ -175,14 +196,27 @@ bool PocsagMessageDecoder::messageStep(const pocsag::BatchWord& batchWord) {
         return true;
     }
     // Idle, an address or anything else ends the message; the same codeword
-    // then goes to the address step.
+    // then goes to the address step, which closes the page.
+    m_mode = Mode::Address;
+    return false;
+}
+
+void PocsagMessageDecoder::closePage() {
+    PocsagPage& page = m_pages[m_pageCount++];
+    page.ric = m_ric;
+    page.function = m_function;
+    if (page.text.capacity() < kMaxTextBytes) {
+        page.text.reserve(kMaxTextBytes);
+    }
     if (m_messageCount > 0) {
-        decodeMessage({m_messageWords.data(), m_messageCount}, m_damagedWords, m_text);
+        decodeMessage({m_messageWords.data(), m_messageCount}, m_damagedWords, page.text);
+    } else {
+        page.text.clear();
     }
     m_messageCount = 0;
     m_damagedWords = 0;
+    m_addressPending = false;
     m_mode = Mode::Address;
-    return false;
 }
 
 // Numeric or alphanumeric, from the content alone. Evidence for digits is
@@ -272,14 +306,19 @@ void PocsagMessageDecoder::decodeNumeric(std::span<const std::uint32_t> words, s
     }
 }
 
-std::optional<PocsagPage> PocsagMessageDecoder::endTransmission() {
-    std::optional<PocsagPage> page;
-    if (m_addressPending && m_idleCount + m_syncCount > 0) {
-        page = PocsagPage{m_ric, m_function, m_text};
+void PocsagMessageDecoder::endTransmission() {
+    if (m_addressPending) {
+        // A message cut off by the end: what was received of it is its text.
+        // Codewords beyond repair at its end are dropped: they are what the
+        // receiver reads once the carrier has gone, before it notices.
+        while (m_messageCount > 0 && ((m_damagedWords >> (m_messageCount - 1)) & 1u) != 0) {
+            m_damagedWords &= ~(std::uint64_t{1} << --m_messageCount);
+        }
+        closePage();
     }
-    // Message codewords of a message cut off by the end are not decoded and
-    // do not reach the next transmission.
-    m_text.clear();
+    if (m_idleCount + m_syncCount == 0) {
+        m_pageCount = 0;
+    }
     m_addressPending = false;
     m_messageCount = 0;
     m_damagedWords = 0;
@@ -288,7 +327,6 @@ std::optional<PocsagPage> PocsagMessageDecoder::endTransmission() {
     m_mode = Mode::Address;
     m_ric = 0;
     m_function = 0;
-    return page;
 }
 
 } // namespace tolvana

@@ -22,9 +22,9 @@ std::string pageText(const PocsagCall& call) {
     for (std::size_t at = 0; at < words.size(); at += 17) {
         decoder.processBatch({words.data() + at, std::min<std::size_t>(17, words.size() - at)});
     }
-    const auto page = decoder.endTransmission();
-    EXPECT_TRUE(page);
-    return page ? page->text : "<no page>";
+    decoder.endTransmission();
+    EXPECT_EQ(decoder.pages().size(), 1u);
+    return decoder.pages().empty() ? "<no page>" : decoder.pages().front().text;
 }
 
 struct ContentCase {
