@@ -185,10 +185,12 @@ private:
     int m_nextSyncOffset = 0;
 
     // Where the next batch's sync codeword is looked for: the bits read
-    // since the last batch ended.
+    // since the last batch ended, and the best match so far.
     struct SyncWindow {
         int bits = 0;
-        bool missed = false; ///< not at its place: searched for anywhere
+        int bestErrors = 33;
+        int bestBits = 0;
+        std::uint64_t bestRead = 0; ///< the bit read index after the best match
     };
     SyncWindow m_syncWindow;
 };

@@ -213,6 +213,61 @@ INSTANTIATE_TEST_SUITE_P(Snr, PocsagNoiseSweep,
                                     std::to_string(static_cast<int>(param.param.snrDb)) + "dB";
                          });
 
+class PocsagLevelSweep : public ::testing::TestWithParam<double> {};
+
+// Pages about a second apart, at -12 dBFS, under white noise over the whole
+// band at every level from 40 dB down to 20 dB below the signal. Each
+// transmission ends where it ends: its pages come right after it, never
+// with the next one's. The slicer turns the noise between transmissions
+// into runs whose lengths, in a band of levels around 30 dB, pass for a
+// bit stream; a receiver that judged the end by them alone ran into the
+// next transmission.
+TEST_P(PocsagLevelSweep, EveryTransmissionEndsOnItsOwn) {
+    const double rate = GetParam();
+    const double amplitude = 32767.0 * std::pow(10.0, -12.0 / 20.0);
+    for (int snr = 40; snr >= 20; --snr) {
+        test::Signal signal = test::silence(0.5);
+        Pages sent;
+        std::vector<double> endOf;
+        std::mt19937 gen(static_cast<std::uint32_t>(snr));
+        for (std::uint32_t t = 0; t < 3; ++t) {
+            const test::PocsagAir air{rate, amplitude, (static_cast<std::uint32_t>(snr) + t) % 2 == 0, rate, 0.0};
+            const std::uint32_t ric = 300000 + 1000 * static_cast<std::uint32_t>(snr) + 17 * t;
+            const std::string text = "Pegel " + std::to_string(snr) + " dB, Alarm " + std::to_string(t);
+            Calls calls{{ric, 1, PocsagCall::Kind::Alphanumeric, text}};
+            if (t == 1) {
+                calls.push_back({ric + 3, 2, PocsagCall::Kind::AddressOnly, ""});
+            }
+            signal.append(test::pocsagTransmission(calls, air));
+            for (const PocsagCall& call : calls) {
+                sent.push_back({call.ric, call.function, call.content});
+                endOf.push_back(signal.seconds());
+            }
+            signal.append(test::silence(std::uniform_real_distribution<double>(0.8, 1.2)(gen)));
+        }
+        test::addNoise(signal, snr, static_cast<std::uint32_t>(snr) * 7 + static_cast<std::uint32_t>(rate));
+        Rig rig;
+        rig.feed(signal);
+
+        const auto pages = rig.pages();
+        Pages got;
+        for (const auto& p : pages) {
+            got.push_back(p.page);
+        }
+        EXPECT_EQ(got, sent) << rate << " bit/s at " << snr << " dB";
+        for (std::size_t i = 0; i < std::min(pages.size(), sent.size()); ++i) {
+            const double at = std::chrono::duration<double>(pages[i].time.time_since_epoch()).count();
+            EXPECT_GT(at, endOf[i]) << rate << " bit/s at " << snr << " dB, page " << i;
+            EXPECT_LT(at, endOf[i] + 0.3) << rate << " bit/s at " << snr << " dB, page " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, PocsagLevelSweep, ::testing::Values(512.0, 1200.0, 2400.0),
+                         [](const ::testing::TestParamInfo<double>& param) {
+                             return "Rate" + std::to_string(static_cast<int>(param.param));
+                         });
+
 struct SlipOnAir {
     double bitRate;
     std::size_t codeword; ///< after the first sync codeword, 1..16
