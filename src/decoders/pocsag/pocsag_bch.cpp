@@ -169,20 +169,19 @@ void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out, int nex
             from[p][ur] = bestFrom;
         }
     }
-    // The sync codeword after the batch, received exactly (within a few
-    // bits) where the receiver found it, is one more codeword of the
-    // reading: a slip in the last codewords, which the batch alone cannot
-    // show, shows there. It is the reading's end; a move to it costs what
-    // any move costs.
-    const bool endKnown = n == kBatchCodewords && nextSyncOffset >= -kMaxSlipBits - 2 &&
-                          nextSyncOffset <= kMaxSlipBits + 2;
+    // The sync codeword after the batch, found (within a few bits) where
+    // the receiver found it, is where the reading ends: a slip in the last
+    // codewords, which the batch alone cannot show, shows there. The reading
+    // must end in that step; one that cannot (a slip of more bits than are
+    // followed) ends as near as it can.
+    const bool endKnown = n == kBatchCodewords && nextSyncOffset != kUnknownOffset;
     const auto endCost = [&](int q) {
         const int c = cost[n - 1][static_cast<std::size_t>(q)];
         if (!endKnown) {
             return c;
         }
         const int move = std::abs(q - kInStep - nextSyncOffset);
-        return c + (move == 0 ? 0 : kCostSlip + kCostSlipExtraBit * (move - 1));
+        return move == 0 ? c : c + kUnreachable / 4 * move;
     };
     int r = kInStep;
     for (int q = 0; q < kReadings; ++q) {

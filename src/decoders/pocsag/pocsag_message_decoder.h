@@ -47,6 +47,10 @@
 
 namespace tolvana {
 
+namespace pocsag {
+struct BatchEvidence;
+} // namespace pocsag
+
 /// What the codeword check has seen since the decoder was made.
 struct PocsagCodewordCounts {
     std::uint64_t codewords = 0;     ///< codewords read, sync codewords included
@@ -103,7 +107,8 @@ private:
     static constexpr std::size_t kMaxMessageWords = 63; // 180 characters
     static constexpr std::size_t kMaxTextBytes = 5 * 180;
 
-    void addressStep(const pocsag::CheckedBatch& batch, std::size_t position);
+    void addressStep(const pocsag::CheckedBatch& batch, std::size_t position,
+                     const pocsag::BatchEvidence& evidence);
     bool messageStep(const pocsag::BatchWord& word);
     /// Ends the message of the open page: its codewords become its text.
     void closePage();

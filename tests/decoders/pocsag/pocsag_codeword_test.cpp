@@ -71,11 +71,13 @@ TEST(PocsagBch, ThreeBitErrorsAreNeverTakenForAnotherCodeword) {
 }
 
 // Feeds codewords as batches of 17 (sync first) and ends the transmission:
-// its pages, in order.
+// its pages, in order. A batch followed by another one is told that the
+// next sync codeword came in step, as the receiver finds it.
 std::vector<PocsagPage> receiveAll(PocsagMessageDecoder& decoder, const Words& words) {
     for (std::size_t at = 0; at < words.size(); at += 17) {
         const std::size_t n = std::min<std::size_t>(17, words.size() - at);
-        decoder.processBatch({words.data() + at, n});
+        const bool followed = at + 17 < words.size() && words[at + 17] == test::kPocsagSync;
+        decoder.processBatch({words.data() + at, n}, followed ? 0 : pocsag::kUnknownOffset);
     }
     decoder.endTransmission();
     std::vector<PocsagPage> pages(decoder.pages().begin(), decoder.pages().end());
@@ -281,15 +283,18 @@ struct TrustCase {
     std::uint32_t before;  ///< bits flipped in the idle before the address
     std::uint32_t address; ///< bits flipped in the address
     std::uint32_t after;   ///< bits flipped in the message codeword after it
+    int beyondRepair;      ///< idles far from the address with three bits wrong
     bool taken;
 };
 
 class PocsagAddressTrust : public ::testing::TestWithParam<TrustCase> {};
 
-// One or two wrong bits in an address are put right where the codewords
-// around it came through: one received exactly for one bit, both for two.
-// Even an intact address needs one such neighbour.
-TEST_P(PocsagAddressTrust, CorrectedAddressNeedsIntactNeighbours) {
+// What the code puts right is taken, where the batch bears the reading
+// out: the codewords beside the address came through (put right where need
+// be), and the batch shows no codeword beyond repair for an address with
+// two bits put right, at most two for one. An address received exactly
+// beside a codeword received exactly is taken in any case.
+TEST_P(PocsagAddressTrust, CorrectedAddressNeedsABatchThatBearsItOut) {
     const TrustCase& c = GetParam();
     Words words = test::pocsagBatches({{1200003, 2, PocsagCall::Kind::Alphanumeric, "Brandmeldeanlage"}});
     const std::size_t address = test::findCodeword(words, test::pocsagAddressCodeword(1200003, 2));
@@ -297,6 +302,9 @@ TEST_P(PocsagAddressTrust, CorrectedAddressNeedsIntactNeighbours) {
     test::flipBits(words, address - 1, c.before);
     test::flipBits(words, address, c.address);
     test::flipBits(words, address + 1, c.after);
+    for (int k = 0; k < c.beyondRepair; ++k) {
+        test::flipBits(words, 1 + static_cast<std::size_t>(k), 0x00E00000u);
+    }
 
     PocsagMessageDecoder decoder;
     const auto page = receive(decoder, words);
@@ -314,17 +322,25 @@ TEST_P(PocsagAddressTrust, CorrectedAddressNeedsIntactNeighbours) {
 
 INSTANTIATE_TEST_SUITE_P(
     Neighbours, PocsagAddressTrust,
-    ::testing::Values(TrustCase{"OneBitClean", 0, 1u << 20, 0, true},
-                      TrustCase{"TwoBitsClean", 0, (1u << 20) | (1u << 5), 0, true},
-                      TrustCase{"OneBitIdleDamaged", 1u << 9, 1u << 20, 0, true},
-                      TrustCase{"OneBitMessageDamaged", 0, 1u << 14, 0x00000300u, true},
-                      TrustCase{"OneBitBothDamaged", 1u << 9, 1u << 14, 1u << 30, false},
-                      TrustCase{"TwoBitsIdleDamaged", 1u << 2, (1u << 20) | (1u << 5), 0, false},
-                      TrustCase{"TwoBitsMessageBroken", 0, 0x80000001u, 0x07000000u, false},
-                      // Even an intact address needs one intact neighbour: a
-                      // slipped or garbled stretch can hold exact addresses.
-                      TrustCase{"IntactBesideBroken", 0x00070000u, 0, 0, true},
-                      TrustCase{"IntactBetweenBroken", 0x00070000u, 0, 0x00000700u, false}),
+    ::testing::Values(TrustCase{"OneBitClean", 0, 1u << 20, 0, 0, true},
+                      TrustCase{"TwoBitsClean", 0, (1u << 20) | (1u << 5), 0, 0, true},
+                      TrustCase{"OneBitIdleDamaged", 1u << 9, 1u << 20, 0, 0, true},
+                      TrustCase{"OneBitMessageDamaged", 0, 1u << 14, 0x00000300u, 0, true},
+                      TrustCase{"OneBitBothDamaged", 1u << 9, 1u << 14, 1u << 30, 0, true},
+                      TrustCase{"TwoBitsAllDamaged", 0x00000003u, (1u << 20) | (1u << 5), 0x40000100u, 0, true},
+                      TrustCase{"TwoBitsMessageBroken", 0, 0x80000001u, 0x07000000u, 0, false},
+                      TrustCase{"OneBitIdleBroken", 0x00070000u, 1u << 20, 0, 0, false},
+                      // Codewords beyond repair elsewhere in the batch: noise
+                      // strong enough to turn a codeword into another.
+                      TrustCase{"OneBitTwoBrokenElsewhere", 0, 1u << 20, 0, 2, true},
+                      TrustCase{"OneBitThreeBrokenElsewhere", 0, 1u << 20, 0, 3, false},
+                      TrustCase{"TwoBitsOneBrokenElsewhere", 0, (1u << 20) | (1u << 5), 0, 1, false},
+                      TrustCase{"IntactManyBrokenElsewhere", 0, 0, 0, 5, true},
+                      // An intact address needs one intact neighbour or the
+                      // batch's support: a slipped or garbled stretch can
+                      // hold exact addresses.
+                      TrustCase{"IntactBesideBroken", 0x00070000u, 0, 0, 0, true},
+                      TrustCase{"IntactBetweenBroken", 0x00070000u, 0, 0x00000700u, 0, false}),
     [](const ::testing::TestParamInfo<TrustCase>& param) { return std::string(param.param.name); });
 
 // --- Bit slips ----------------------------------------------------------------
@@ -366,6 +382,11 @@ std::vector<CollectedBatch> collectBatches(const std::vector<bool>& bits) {
             batch.push_back(shift);
         }
         syncEndInStep = batch.size() == 17 ? at + 32 : 0;
+        if (syncEndInStep > 0) {
+            // The receiver looks for it up to four bits early too: in the
+            // last bits it took for the batch.
+            at -= 4;
+        }
         batches.push_back({batch});
     }
 }
