@@ -201,15 +201,15 @@ TEST_P(PocsagNoiseSweep, DecodesWithinItsWindow) {
     EXPECT_LE(wrong, s.maxWrong);
 }
 
-// Measured: 512 bit/s 20 and 16 of 20, 1200 bit/s 18 and 17, 2400 bit/s
-// 20 and 17; no wrong RIC. With addresses taken only beside codewords
-// received exactly: 20 and 16, 19 and 16, 20 and 15; wrong RICs 0, 0, 0,
-// 1, 0, 0. Before slips were followed and doubtful addresses refused: 20
-// and 11, 19 and 12, 20 and 14; wrong RICs 0, 5, 0, 3, 0, 1.
+// Measured: 512 bit/s 19 and 7 of 20 at -4 and -6 dB, 1200 bit/s 16 and 17
+// at 1 and -1 dB, 2400 bit/s 19 and 8 at 3 and -1 dB, no wrong RIC. With
+// the bit converter that rounded run lengths to bits, 512 bit/s read 16 at
+// 0 dB, 1200 bit/s 16 at 4 dB, 2400 bit/s 15 at 8 dB, and pages now and
+// then went to wrong RICs.
 INSTANTIATE_TEST_SUITE_P(Snr, PocsagNoiseSweep,
-                         ::testing::Values(Sweep{512, 2, 18, 20, 0}, Sweep{512, 0, 13, 19, 0},
-                                           Sweep{1200, 6, 15, 20, 0}, Sweep{1200, 4, 14, 20, 0},
-                                           Sweep{2400, 10, 18, 20, 0}, Sweep{2400, 8, 14, 20, 0}),
+                         ::testing::Values(Sweep{512, -4, 17, 20, 0}, Sweep{512, -6, 4, 10, 0},
+                                           Sweep{1200, 1, 13, 19, 0}, Sweep{1200, -1, 14, 20, 0},
+                                           Sweep{2400, 3, 17, 20, 0}, Sweep{2400, -1, 5, 11, 0}),
                          [](const ::testing::TestParamInfo<Sweep>& param) {
                              const int snr = static_cast<int>(param.param.snrDb);
                              return std::to_string(static_cast<int>(param.param.bitRate)) + "At" +
