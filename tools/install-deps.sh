@@ -13,5 +13,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recomme
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
   xvfb xauth fonts-dejavu-core pulseaudio pulseaudio-utils \
-  python3-pyftpdlib x11-apps imagemagick multimon-ng \
-  libmosquitto-dev mosquitto mosquitto-clients lintian >/dev/null
+  python3-pyftpdlib python3-openssl x11-apps imagemagick multimon-ng \
+  libmosquitto-dev mosquitto mosquitto-clients lintian dpkg-dev openssl >/dev/null

@@ -16,10 +16,14 @@
 #include "capture/dispatcher.h"
 #include "capture/recording.h"
 #include "cli/headless_view.h"
+#include "cli/mqtt_setup.h"
 #include "cli/reception_printer.h"
 #include "export/local_message_export.h"
+#include "export/nmcli_dial_up.h"
 #include "export/reception_action.h"
+#include "export/status_page_upload.h"
 #include "export/tcp_export.h"
+#include "export/upload_log.h"
 #include "handoff/monitor_state.h"
 #include "handoff/reception_handoff.h"
 #include "records/data_folder.h"
@@ -37,6 +41,9 @@ constexpr int kExitDataFolder = 1;
 // and how long the end waits for the last lines to leave.
 constexpr int kTcpConnectWaitMs = 3000;
 constexpr int kTcpFlushWaitMs = 10000;
+// The last upload of the status page ends within its own timeouts (60 s at
+// most); this only bounds the wait should it not.
+constexpr int kUploadWaitMs = 75000;
 // The wall-clock side (TCP reconnects) gets the event loop this often.
 constexpr std::uint64_t kEventBuffers = 8;
 
@@ -105,6 +112,10 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("N"));
     parser.addOptions({homeOpt, decodersOpt, leftOpt, rightOpt, rawOpt, rateOpt, channelsOpt, startOpt, jsonOpt,
                        threadsOpt});
+    const QCommandLineOption stationOpt(QStringLiteral("station"),
+                                        QStringLiteral("Station name in the MQTT topics (default: mqtt.ini's, else the host name)."),
+                                        QStringLiteral("NAME"));
+    parser.addOption(stationOpt);
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -208,8 +219,22 @@ int main(int argc, char* argv[]) {
                      .arg(kTcpConnectWaitMs / 1000));
         }
     }
+    // MQTT export: mqtt.ini in the data folder switches it on.
+    MqttSetup mqtt = startMqttExport(*folder, parser.value(stationOpt));
+    if (mqtt.failed) {
+        return kExitDataFolder;
+    }
+    outputs.receptions = mqtt.exporter.get();
     ReceptionHandoff handoff(state, view, outputs);
     Dispatcher dispatcher(handoff, switches);
+
+    // The status page goes to the web server after each minute that wrote
+    // it, on a worker thread; what happened is printed on standard error.
+    UploadLog uploadLog;
+    QObject::connect(&uploadLog, &UploadLog::entryAdded,
+                     [](const QString& entry) { fail(QStringLiteral("upload: ") + entry); });
+    NmcliDialUp dialUp;
+    StatusPageUpload upload(uploadLog, &dialUp);
 
     // The minute timer runs on the recording clock, like everything that
     // belongs to the receptions. The two channels decode on two threads
@@ -220,7 +245,7 @@ int main(int argc, char* argv[]) {
         *source, dispatcher, start,
         [&](const RecordingProgress& progress) {
             while (progress.time >= nextMinute) {
-                handoff.housekeeping(nextMinute);
+                upload.minuteDuty(state.settings, state.folder.root(), handoff.housekeeping(nextMinute));
                 nextMinute += std::chrono::minutes(1);
             }
             if (progress.frames / kBlockFrames % kEventBuffers == 0) {
@@ -229,13 +254,19 @@ int main(int argc, char* argv[]) {
             return true;
         },
         threads);
-    // The tick that would come next writes what the last receptions changed.
-    handoff.housekeeping(nextMinute);
+    // The tick that would come next writes what the last receptions changed,
+    // and the server gets that page before the program ends.
+    upload.waitForFinished(kUploadWaitMs);
+    upload.minuteDuty(state.settings, state.folder.root(), handoff.housekeeping(nextMinute));
+    if (!upload.waitForFinished(kUploadWaitMs)) {
+        fail(QStringLiteral("upload: the last transfer did not end in time and was abandoned"));
+    }
     std::fflush(stdout);
     if (state.settings.tcpExport == 1 && !tcp.flush(kTcpFlushWaitMs)) {
         fail(QStringLiteral("TCP export: not every line could be sent"));
     }
     tcp.stop();
+    stopMqttExport(mqtt);
 
     if (!source->readError().empty()) {
         fail(QStringLiteral("read error in %1: %2").arg(positional.front(), QString::fromStdString(source->readError())));

@@ -1,32 +1,11 @@
 #include "cli/reception_printer.h"
 
-#include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
-
 #include "export/export_line.h"
+#include "export/reception_json.h"
 
 namespace tolvana {
 
 namespace {
-
-QString isoLocal(TimePoint time) {
-    return QDateTime::fromMSecsSinceEpoch(time.time_since_epoch().count())
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-}
-
-QJsonObject base(ChannelSide side, TimePoint time, const char* kind) {
-    QJsonObject o;
-    o.insert(QStringLiteral("channel"), QString(QChar::fromLatin1(sideLetter(side))));
-    o.insert(QStringLiteral("time"), isoLocal(time));
-    o.insert(QStringLiteral("kind"), QString::fromLatin1(kind));
-    return o;
-}
-
-std::string compact(const QJsonObject& o) {
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-}
 
 std::string prefixed(ChannelSide side, const std::string& text) {
     return std::string(1, sideLetter(side)) + "\t" + text;
@@ -48,20 +27,11 @@ void ReceptionPrinter::write(const std::string& line) {
 void ReceptionPrinter::fms(ChannelSide side, const FmsTelegram& telegram,
                            const std::string& followUpText, const std::string& rufname,
                            TimePoint time) {
-    const std::string line = fmsExportLine(telegram);
     if (!m_json) {
-        write(prefixed(side, line));
+        write(prefixed(side, fmsExportLine(telegram)));
         return;
     }
-    QJsonObject o = base(side, time, "fms");
-    o.insert(QStringLiteral("kennung"), QString::fromStdString(telegram.kennung));
-    o.insert(QStringLiteral("status"), telegram.status);
-    o.insert(QStringLiteral("tki"), telegram.tki);
-    o.insert(QStringLiteral("richtung"), telegram.richtung);
-    o.insert(QStringLiteral("text"), QString::fromStdString(followUpText));
-    o.insert(QStringLiteral("rufname"), QString::fromStdString(rufname));
-    o.insert(QStringLiteral("line"), QString::fromStdString(line));
-    write(compact(o));
+    write(compactJson(fmsJson(side, telegram, followUpText, rufname, time)));
 }
 
 void ReceptionPrinter::tone(ChannelSide side, ToneCall tone, TimePoint time) {
@@ -69,39 +39,25 @@ void ReceptionPrinter::tone(ChannelSide side, ToneCall tone, TimePoint time) {
         write(prefixed(side, toneCallText(tone)));
         return;
     }
-    QJsonObject o = base(side, time, "tone");
-    o.insert(QStringLiteral("tone"), QString::fromLatin1(toneCallText(tone)));
-    write(compact(o));
+    write(compactJson(toneJson(side, tone, time)));
 }
 
 void ReceptionPrinter::zvei(ChannelSide side, const std::string& number, const std::string& name,
                             TimePoint time) {
-    const std::string line = zveiExportLine(number, name);
     if (!m_json) {
-        write(prefixed(side, line));
+        write(prefixed(side, zveiExportLine(number, name)));
         return;
     }
-    QJsonObject o = base(side, time, "zvei");
-    o.insert(QStringLiteral("number"), QString::fromStdString(number));
-    o.insert(QStringLiteral("name"), QString::fromStdString(name));
-    o.insert(QStringLiteral("line"), QString::fromStdString(line));
-    write(compact(o));
+    write(compactJson(zveiJson(side, number, name, time)));
 }
 
 void ReceptionPrinter::pocsag(ChannelSide side, const PocsagPage& page, const std::string& name,
                               TimePoint time) {
-    const std::string line = pocsagExportLine(page.ric, page.function, page.text);
     if (!m_json) {
-        write(prefixed(side, line));
+        write(prefixed(side, pocsagExportLine(page.ric, page.function, page.text)));
         return;
     }
-    QJsonObject o = base(side, time, "pocsag");
-    o.insert(QStringLiteral("ric"), static_cast<qint64>(page.ric));
-    o.insert(QStringLiteral("function"), page.function);
-    o.insert(QStringLiteral("text"), QString::fromStdString(page.text));
-    o.insert(QStringLiteral("name"), QString::fromStdString(name));
-    o.insert(QStringLiteral("line"), QString::fromStdString(line));
-    write(compact(o));
+    write(compactJson(pocsagJson(side, page, name, time)));
 }
 
 } // namespace tolvana

@@ -152,11 +152,19 @@ void ReceptionHandoff::fmsReception(ChannelSide side, const FmsReception& recept
         m_pageChanged = true;
     }
     exportLine(fmsExportLine(telegram));
+    if (m_outputs.receptions != nullptr) {
+        m_outputs.receptions->fms(side, telegram, reception.followUpText,
+                                  vehicle != nullptr ? vehicle->Rufname.toStdString() : std::string(),
+                                  time);
+    }
     m_view.fmsHandedOn(side, reception, vehicle, time);
 }
 
 void ReceptionHandoff::toneCall(ChannelSide side, ToneCall tone, TimePoint time) {
     AppendAlertLine(m_state.alerts.List1, QString::fromLatin1(toneCallText(tone)), localTime(time));
+    if (m_outputs.receptions != nullptr) {
+        m_outputs.receptions->tone(side, tone, time);
+    }
     m_view.toneCallShown(side, tone, time);
 }
 
@@ -177,6 +185,9 @@ void ReceptionHandoff::zveiSequence(ChannelSide side, const ZveiSequence& sequen
     last = LastCall{number, second, true};
     m_pageChanged = true;
     exportLine(zveiExportLine(sequence.number, display.name.toStdString()));
+    if (m_outputs.receptions != nullptr) {
+        m_outputs.receptions->zvei(side, sequence.number, display.name.toStdString(), time);
+    }
     m_view.zveiHandedOn(side, ZveiCall{number, display.name, display.colour, time});
 }
 
@@ -197,6 +208,9 @@ void ReceptionHandoff::pocsagPage(ChannelSide side, const PocsagPage& page, Time
     report(appendPocsagLog(m_state.folder, row, now));
     startAction(pocsagActionArguments(page.ric, page.function, text));
     exportLine(pocsagExportLine(page.ric, page.function, page.text));
+    if (m_outputs.receptions != nullptr) {
+        m_outputs.receptions->pocsag(side, page, display.name.toStdString(), time);
+    }
     std::deque<RecentPage>& recent = m_recentPages[slot(side)];
     if (recent.size() == kRecentPagesKept) {
         recent.pop_front();

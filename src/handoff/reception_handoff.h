@@ -4,10 +4,13 @@
 //   FMS      filter -> list limit -> plausibility -> alert lists -> vehicle
 //            look-up (status, board, status file) -> grid row -> daily log
 //            -> action (known vehicle) -> page flag -> TCP -> local message
+//            -> receptions (MQTT)
 //   ZVEI     duplicate test -> filter -> names -> grid row -> daily log
 //            -> action -> last call -> page flag -> TCP -> local message
+//            -> receptions
 //   POCSAG   filter -> duplicate test -> names -> grid row -> daily log
-//            -> action -> TCP -> local message -> recent pages, page flag
+//            -> action -> TCP -> local message -> receptions -> recent
+//            pages, page flag
 //
 // The order is what receivers, logs and action programs have always seen,
 // so it stays as it is. Duplicate windows (20 s per channel) run on the
@@ -23,6 +26,7 @@
 
 #include "decoders/common/reception_sink.h"
 #include "export/line_export.h"
+#include "export/reception_export.h"
 #include "export/reception_action.h"
 #include "handoff/monitor_state.h"
 #include "handoff/reception_view.h"
@@ -41,6 +45,9 @@ struct HandoffOutputs {
     ActionStarter* actions = nullptr;    ///< reception action (null: none)
     LineExport* tcp = nullptr;           ///< TCP export (null: none)
     LineExport* localMessage = nullptr;  ///< local-message export (null: none)
+    /// Whole receptions (MQTT), after the lines; null: none. Its own
+    /// settings switch it on, so the caller sets it only when it is on.
+    ReceptionExport* receptions = nullptr;
 };
 
 class ReceptionHandoff final : public ReceptionSink {
@@ -51,6 +58,10 @@ public:
     void toneCall(ChannelSide side, ToneCall tone, TimePoint time) override;
     void zveiSequence(ChannelSide side, const ZveiSequence& sequence, TimePoint time) override;
     void pocsagPage(ChannelSide side, const PocsagPage& page, TimePoint time) override;
+
+    /// Whole receptions (MQTT) from now on; null: none. For an output that
+    /// a part of the program adds after the hand-off was made.
+    void setReceptionExport(ReceptionExport* receptions) { m_outputs.receptions = receptions; }
 
     /// Set by every reception that changes what the status page shows.
     bool pageChanged() const { return m_pageChanged; }

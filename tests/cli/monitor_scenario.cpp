@@ -55,7 +55,7 @@ void writeDataFolder(const QString& home, const MonitorOptions& o) {
     for (const std::uint32_t colour : kStatusColours) {
         ini << QString::number(colour);
     }
-    ini << QStringLiteral("0") << o.actionProgram << QString() << QString() << QString() << QString()
+    ini << QStringLiteral("0") << o.actionProgram << o.ftpHost << o.ftpLogin << o.ftpPassword << o.ftpDirectory
         << QStringLiteral("0") << QString::number(o.htmlExport ? 1 : 0) << o.tcpServer
         << QString::number(o.tcpPort) << QString::number(o.tcpExport ? 1 : 0)
         << QString::number(o.messageExport ? 1 : 0) << o.targetWindowTitle << QStringLiteral("1");

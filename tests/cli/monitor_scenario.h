@@ -33,6 +33,10 @@ void writeFile(const QString& path, const QByteArray& bytes);
 /// is fixed (board of 5 x 10 fields, all six decoders on).
 struct MonitorOptions {
     QString actionProgram;
+    QString ftpHost;
+    QString ftpLogin;
+    QString ftpPassword;
+    QString ftpDirectory;
     bool htmlExport = false;
     bool tcpExport = false;
     QString tcpServer;

@@ -66,6 +66,29 @@ private:
     Journal& m_j;
 };
 
+class FakeReceptions final : public ReceptionExport {
+public:
+    explicit FakeReceptions(Journal& j) : m_j(j) {}
+    void fms(ChannelSide side, const FmsTelegram& t, const std::string& text, const std::string& rufname,
+             TimePoint) override {
+        m_j.push_back(std::string("whole fms ") + sideLetter(side) + " " + t.kennung + " " +
+                      std::to_string(t.status) + " [" + text + "] [" + rufname + "]");
+    }
+    void tone(ChannelSide side, ToneCall tone, TimePoint) override {
+        m_j.push_back(std::string("whole tone ") + sideLetter(side) + " " + toneCallText(tone));
+    }
+    void zvei(ChannelSide side, const std::string& number, const std::string& name, TimePoint) override {
+        m_j.push_back(std::string("whole zvei ") + sideLetter(side) + " " + number + " [" + name + "]");
+    }
+    void pocsag(ChannelSide side, const PocsagPage& page, const std::string& name, TimePoint) override {
+        m_j.push_back(std::string("whole poc ") + sideLetter(side) + " " + std::to_string(page.ric) + " " +
+                      page.text + " [" + name + "]");
+    }
+
+private:
+    Journal& m_j;
+};
+
 TimePoint at(int hour, int minute, int second) {
     const QDateTime t = QDateTime(QDate(2026, 12, 7), QTime(0, 0)).addSecs(hour * 3600 + minute * 60 + second);
     return TimePoint(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
@@ -147,6 +170,24 @@ TEST_F(HandoffTest, KnownVehicleStatusGoesEverywhereInOrder) {
     EXPECT_EQ(log("FMS-2026-12-7.txt"), row + "\r\n");
     EXPECT_EQ(m_state->lists.fms.rowText(0), fromWindows1252(row));
     EXPECT_TRUE(m_handoff->pageChanged());
+}
+
+TEST_F(HandoffTest, WholeReceptionsFollowTheLinesOncePerReceptionTheViewSees) {
+    FakeReceptions whole(m_journal);
+    ReceptionHandoff handoff(*m_state, m_view, HandoffOutputs{nullptr, &m_tcp, nullptr, &whole});
+    handoff.fmsReception(ChannelSide::Left, telegram("62345678", 3, 2, 0, true, "ALARM"), at(15, 0, 1));
+    handoff.fmsReception(ChannelSide::Left, telegram("62345678", 4, 2, 0, false), at(15, 0, 2));
+    handoff.toneCall(ChannelSide::Right, ToneCall::ToneI, at(15, 0, 3));
+    handoff.zveiSequence(ChannelSide::Right, ZveiSequence{"12345"}, at(15, 0, 4));
+    handoff.zveiSequence(ChannelSide::Right, ZveiSequence{"12345"}, at(15, 0, 5)); // repeat
+    handoff.pocsagPage(ChannelSide::Left, PocsagPage{1234567, 3, "Probealarm"}, at(15, 0, 6));
+    EXPECT_EQ(m_journal, (Journal{"board 0", "tcp ##FMS#62345678#3#20#+",
+                                  "whole fms L 62345678 3 [ALARM] [RTW 1]", "fms L 62345678 known",
+                                  "whole tone R Tonruf I", "tone R Tonruf I",
+                                  "tcp ##ZVEI#12345#FF Musterstadt#+", "whole zvei R 12345 [FF Musterstadt]",
+                                  "zvei R 12345 [FF Musterstadt]", "tcp ##POC#1234567#3#Probealarm#+",
+                                  "whole poc L 1234567 Probealarm [Wehrf\xC3\xBChrer]",
+                                  "poc L 1234567 Probealarm"}));
 }
 
 TEST_F(HandoffTest, OrdersFromTheControlRoomAndUnknownVehicles) {

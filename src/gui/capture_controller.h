@@ -1,0 +1,61 @@
+// "Start" and "stop", and what they run: the sound card, or a recording
+// replayed through the same dispatcher. One of them at a time: starting one
+// ends the other. The buttons show which state the monitor is in ("Start"
+// green while idle, "stop" red while something runs), and the device list is
+// locked while the sound card is open.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include "gui/replay_feeder.h"
+
+namespace tolvana::gui {
+
+class Monitor;
+class MonitorBar;
+class SoundcardPage;
+
+class CaptureController final : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Mode { Idle, Live, Replay };
+
+    CaptureController(Monitor& monitor, MonitorBar& bar, SoundcardPage& page, QObject* parent = nullptr);
+    ~CaptureController() override;
+
+    Mode mode() const { return m_mode; }
+    bool running() const { return m_mode != Mode::Idle; }
+
+    /// Fills the device list of the "Soundkarte" page (position = deviceIndex)
+    /// and selects `selected`; tells the user when there is no input device.
+    QStringList listInputDevices(int selected);
+
+    /// What "Start" does: opens the sound card of `deviceIndex` and runs it.
+    void start(int deviceIndex);
+    /// What "stop" does: closes the sound card, or ends the replay.
+    void stop();
+    /// Replays a recording (paced at real time, or as fast as it goes).
+    /// False, with a message to the user, when it cannot be read.
+    bool startReplay(const QString& path, bool fast);
+
+    ReplayFeeder& replay() { return m_replay; }
+
+signals:
+    void modeChanged(tolvana::gui::CaptureController::Mode mode);
+    /// A replay went through to its end (not stopped).
+    void replayFinished();
+
+private:
+    void setMode(Mode mode);
+    void onReplayFinished(const QString& readError);
+
+    Monitor& m_monitor;
+    MonitorBar& m_bar;
+    SoundcardPage& m_page;
+    ReplayFeeder m_replay;
+    Mode m_mode = Mode::Idle;
+};
+
+} // namespace tolvana::gui
