@@ -421,6 +421,33 @@ TEST(PocsagDecoder, TwoChannelsDecodeIndependently) {
     EXPECT_EQ(pages[1].page.text, "links");
 }
 
+// A transmitter that pages forty pagers in one go: every page comes out, in
+// the order sent; the first ones are handed on before the transmission ends
+// (the decoder holds at most a few dozen), none is lost.
+TEST(PocsagDecoder, LongTransmissionHandsOnEveryPage) {
+    Calls calls;
+    Pages sent;
+    for (std::uint32_t k = 0; k < 40; ++k) {
+        const std::uint32_t ric = 500000 + 8 * k + k % 8; // frame k mod 8: eight to a batch
+        calls.push_back({ric, static_cast<int>(k % 4), PocsagCall::Kind::AddressOnly, ""});
+        sent.push_back({ric, static_cast<int>(k % 4), ""});
+    }
+    test::Signal signal = test::silence(0.3);
+    signal.append(test::pocsagTransmission(calls, test::PocsagAir{2400, 8000.0, false, 2400.0, 0.0}));
+    const double end = signal.seconds();
+    signal.append(test::silence(0.5));
+    Rig rig;
+    rig.feed(signal);
+    const auto pages = rig.pages();
+    Pages got;
+    for (const auto& p : pages) {
+        got.push_back(p.page);
+    }
+    EXPECT_EQ(got, sent);
+    ASSERT_FALSE(pages.empty());
+    EXPECT_LT(std::chrono::duration<double>(pages.front().time.time_since_epoch()).count(), end);
+}
+
 TEST(PocsagDecoder, BusyWhileSynchronisedOnly) {
     const test::PocsagAir air{1200, 8000.0, false, 0.0, 0.0};
     const auto words = test::pocsagBatches({{4005, 0, PocsagCall::Kind::Alphanumeric, "x"}});
