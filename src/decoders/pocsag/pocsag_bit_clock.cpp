@@ -36,16 +36,30 @@ void BitClock::keepTail(const ChannelBlock& block) noexcept {
 }
 
 void BitClock::start(const ChannelBlock& block, double period) noexcept {
+    // The levels start from the block's mean and mean swing about it (the
+    // preamble's two levels lie that far either side), over the samples
+    // that are numbers.
     double mean = 0.0;
+    std::size_t numbers = 0;
     for (const double x : block) {
-        mean += x;
+        if (std::isfinite(x)) {
+            mean += x;
+            ++numbers;
+        }
     }
-    mean /= static_cast<double>(block.size());
+    mean = numbers > 0 ? mean / static_cast<double>(numbers) : 0.0;
     double swing = 0.0;
     for (const double x : block) {
-        swing += std::abs(x - mean);
+        if (std::isfinite(x)) {
+            swing += std::abs(x - mean);
+        }
     }
-    swing /= static_cast<double>(block.size());
+    swing = numbers > 0 ? swing / static_cast<double>(numbers) : 0.0;
+    if (!std::isfinite(mean) || !std::isfinite(swing)) {
+        mean = 0.0;
+        swing = 0.0;
+    }
+    period = std::clamp(std::isfinite(period) ? period : kShortestPeriod, kShortestPeriod, 64.0);
     m_running = true;
     m_period = period;
     m_nominalPeriod = period;
@@ -60,6 +74,7 @@ void BitClock::start(const ChannelBlock& block, double period) noexcept {
 bool BitClock::locked() const noexcept { return m_running && m_timingError < kLockedError; }
 
 double BitClock::sum(const ChannelBlock& block, double from, double to) const noexcept {
+    from = std::max(from, -static_cast<double>(kTail)); // never beyond what is kept
     const double firstWhole = std::floor(from);
     const double lastWhole = std::floor(to);
     const auto first = static_cast<std::ptrdiff_t>(firstWhole);
@@ -91,18 +106,25 @@ std::size_t BitClock::run(const ChannelBlock& block, Bits& bits, bool preamble) 
         const double middle = (m_high + m_low) / 2.0;
         const bool bit = mean > middle;
         bits[count++] = bit ? 1 : 0;
+        if (!std::isfinite(mean) || !std::isfinite(across)) {
+            // Samples that are no numbers (a caller with its own scaling):
+            // a bit is given, and the clock runs on as it stands.
+            m_boundary += m_period;
+            continue;
+        }
 
         // Gardner's timing error: at a bit change, how far the mean across
         // the boundary leans towards the bit before, as a share of a bit
         // period; positive when the boundary really lies later.
         const double swing = std::max(m_high - m_low, 1e-9);
         const double lean = (mean - m_previous) * (across - middle) / (swing * swing);
-        const double late = std::clamp(-lean, -0.5, 0.5);
+        const double late = std::isfinite(lean) ? std::clamp(-lean, -0.5, 0.5) : 0.0;
         const bool settling = preamble && m_settling > 0;
         const double phaseGain = settling ? kPhaseGainPreamble : kPhaseGain;
         const double periodGain = settling ? kPeriodGainPreamble : kPeriodGain;
         m_settling -= settling ? 1 : 0;
-        m_period = std::clamp(m_period + periodGain * late * period, m_nominalPeriod * (1.0 - kPeriodRange),
+        m_period = std::clamp(m_period + periodGain * late * period,
+                              std::max(m_nominalPeriod * (1.0 - kPeriodRange), kShortestPeriod),
                               m_nominalPeriod * (1.0 + kPeriodRange));
         m_boundary += m_period + phaseGain * late * period;
 

@@ -35,9 +35,12 @@ namespace tolvana::pocsag {
 
 class BitClock {
 public:
+    /// The shortest bit period the clock runs at, in samples (2756 bit/s).
+    static constexpr double kShortestPeriod = 8.0;
     /// Bits at most per block: a block of 1024 samples holds 128 bit periods
-    /// of the shortest (8 samples), plus one begun in the block before.
-    static constexpr std::size_t kMaxBitsPerBlock = kBlockFrames / 8 + 2;
+    /// of the shortest, and a boundary moves back by at most a tenth of a
+    /// bit period at a time.
+    static constexpr std::size_t kMaxBitsPerBlock = kBlockFrames / 7 + 2;
     using Bits = std::array<std::uint8_t, kMaxBitsPerBlock>;
 
     /// Keeps the end of each block, which the sums at the start of the next

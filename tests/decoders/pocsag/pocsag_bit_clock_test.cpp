@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -97,6 +99,46 @@ INSTANTIATE_TEST_SUITE_P(Cases, PocsagBitClock,
                                            ClockCase{"Noisy2400", 2400, 0.02, 8, false},
                                            ClockCase{"Noisy512", 512, -0.02, 4, false}),
                          [](const ::testing::TestParamInfo<ClockCase>& param) { return std::string(param.param.name); });
+
+} // namespace
+} // namespace tolvana
+
+namespace tolvana {
+namespace {
+
+// Samples that are no numbers (a caller with its own scaling gone wrong):
+// the clock goes on giving a bit per bit period, so that the receiver
+// still reaches the end of the transmission, and takes up the signal again.
+TEST(PocsagBitClockInput, NoNumbersDoNotStopTheClock) {
+    std::vector<bool> bits;
+    for (int i = 0; i < 4000; ++i) {
+        bits.push_back(i % 2 == 0 || (i > 600 && i % 7 == 3));
+    }
+    test::Signal s = test::renderPocsag(bits, test::PocsagAir{1200, 8000.0, false, 1200.0, 0.0});
+    pocsag::BitClock clock;
+    const double period = kSampleRate / 1200.0;
+    std::size_t total = 0;
+    const std::size_t blocks = s.samples.size() / kBlockFrames;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        ChannelBlock block;
+        std::copy_n(s.samples.begin() + static_cast<std::ptrdiff_t>(b * kBlockFrames), kBlockFrames, block.begin());
+        if (b == 6 || b == 9) {
+            block.fill(std::numeric_limits<double>::quiet_NaN());
+        }
+        if (b == 7) {
+            block.fill(std::numeric_limits<double>::infinity());
+        }
+        if (b == 0) {
+            clock.start(block, period);
+        }
+        pocsag::BitClock::Bits got;
+        total += clock.run(block, got, b < 4);
+        clock.keepTail(block);
+    }
+    EXPECT_NEAR(static_cast<double>(total), static_cast<double>(blocks * kBlockFrames) / period, 3.0);
+    EXPECT_TRUE(std::isfinite(clock.period()));
+    EXPECT_TRUE(clock.locked());
+}
 
 } // namespace
 } // namespace tolvana
