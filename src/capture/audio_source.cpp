@@ -1,15 +1,17 @@
 #include "capture/audio_source.h"
 
-#include <sndfile.h>
-#include <soxr.h>
+#include "decoders/common/types.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sndfile.h>
+#include <soxr.h>
+#include <unistd.h>
 #include <vector>
-
-#include "decoders/common/types.h"
 
 namespace tolvana {
 
@@ -26,6 +28,7 @@ public:
     virtual int rate() const = 0;
     virtual int channels() const = 0;
     virtual std::string describe() const = 0;
+    virtual void setInterrupt(std::function<bool()>) {}
     std::string error;
 };
 
@@ -63,35 +66,54 @@ private:
 };
 
 /// Headerless signed 16-bit little-endian PCM, e.g. from `rtl_fm ... -s 22050 -`.
+/// Read with plain read(2) on the descriptor, so that nothing sits in a
+/// library's buffer that a wait for more input would hold back.
 class RawReader final : public FrameReader {
 public:
-    RawReader(std::FILE* file, bool owned, RawFormat format)
-        : m_file(file), m_owned(owned), m_format(format) {}
+    RawReader(int fd, bool owned, RawFormat format) : m_fd(fd), m_owned(owned), m_format(format) {}
     ~RawReader() override {
         if (m_owned) {
-            std::fclose(m_file);
+            ::close(m_fd);
         }
     }
     RawReader(const RawReader&) = delete;
     RawReader& operator=(const RawReader&) = delete;
 
+    void setInterrupt(std::function<bool()> interrupted) override {
+        m_interrupted = std::move(interrupted);
+    }
+
     std::size_t read(std::int16_t* out, std::size_t frames) override {
         const std::size_t frameBytes = 2 * static_cast<std::size_t>(m_format.channels);
         m_bytes.resize(frames * frameBytes);
-        // A pipe delivers in pieces: keep reading until the request is full or
-        // the input ends, and keep a partial frame for the next call.
+        // A pipe delivers in pieces: take what one read gives, once it holds
+        // a whole frame (what is there goes on at once, and a live stream is
+        // never held back waiting for more), and keep a partial frame for
+        // the next call.
         std::size_t have = m_carry.size();
         std::copy(m_carry.begin(), m_carry.end(), m_bytes.begin());
         m_carry.clear();
-        while (have < m_bytes.size()) {
-            const std::size_t got = std::fread(m_bytes.data() + have, 1, m_bytes.size() - have, m_file);
-            if (got == 0) {
-                if (std::ferror(m_file) && error.empty()) {
-                    error = std::strerror(errno);
-                }
+        while (have < frameBytes && !m_ended) {
+            if (m_interrupted && !waitForInput()) {
+                m_ended = true;
                 break;
             }
-            have += got;
+            const ssize_t got = ::read(m_fd, m_bytes.data() + have, m_bytes.size() - have);
+            if (got < 0) {
+                if (errno == EINTR || errno == EAGAIN) {
+                    continue;
+                }
+                if (error.empty()) {
+                    error = std::strerror(errno);
+                }
+                m_ended = true;
+                break;
+            }
+            if (got == 0) {
+                m_ended = true;
+                break;
+            }
+            have += static_cast<std::size_t>(got);
         }
         const std::size_t whole = have / frameBytes;
         const std::size_t values = whole * static_cast<std::size_t>(m_format.channels);
@@ -109,13 +131,34 @@ public:
     int channels() const override { return m_format.channels; }
     std::string describe() const override {
         return "raw 16-bit PCM, " + std::to_string(m_format.rate) + " Hz, " +
-               std::to_string(m_format.channels) + (m_format.channels == 1 ? " channel" : " channels");
+               std::to_string(m_format.channels) +
+               (m_format.channels == 1 ? " channel" : " channels");
     }
 
 private:
-    std::FILE* m_file;
+    // Waits until the descriptor has input (or its end), asking the
+    // interrupt in between. False when interrupted.
+    bool waitForInput() {
+        for (;;) {
+            if (m_interrupted()) {
+                return false;
+            }
+            pollfd p{m_fd, POLLIN, 0};
+            const int ready = ::poll(&p, 1, 100);
+            if (ready > 0) {
+                return true; // data, end of input or an error: read() tells which
+            }
+            if (ready < 0 && errno != EINTR) {
+                return true; // let read() report it
+            }
+        }
+    }
+
+    int m_fd;
     bool m_owned;
     RawFormat m_format;
+    bool m_ended = false;
+    std::function<bool()> m_interrupted;
     std::vector<unsigned char> m_bytes;
     std::vector<unsigned char> m_carry;
 };
@@ -169,8 +212,8 @@ public:
                 m_pending.size() / static_cast<std::size_t>(m_inChannels) - m_pendingPos;
             const std::size_t n = std::min(avail, want - done);
             if (m_inChannels == 2) {
-                std::copy_n(m_pending.begin() + static_cast<std::ptrdiff_t>(2 * m_pendingPos), 2 * n,
-                            out.begin() + static_cast<std::ptrdiff_t>(2 * done));
+                std::copy_n(m_pending.begin() + static_cast<std::ptrdiff_t>(2 * m_pendingPos),
+                            2 * n, out.begin() + static_cast<std::ptrdiff_t>(2 * done));
             } else {
                 for (std::size_t i = 0; i < n; ++i) {
                     out[2 * (done + i)] = m_pending[m_pendingPos + i];
@@ -185,6 +228,9 @@ public:
 
     std::string describe() const override { return m_reader->describe(); }
     const std::string& readError() const override { return m_reader->error; }
+    void setInterrupt(std::function<bool()> interrupted) override {
+        m_reader->setInterrupt(std::move(interrupted));
+    }
 
 private:
     // Reads the next chunk of input frames into m_pending (at 22050 Hz, with
@@ -211,7 +257,8 @@ private:
             m_selected.resize(got * static_cast<std::size_t>(m_inChannels));
             for (std::size_t f = 0; f < got; ++f) {
                 for (int c = 0; c < m_inChannels; ++c) {
-                    m_selected[f * static_cast<std::size_t>(m_inChannels) + static_cast<std::size_t>(c)] =
+                    m_selected[f * static_cast<std::size_t>(m_inChannels) +
+                               static_cast<std::size_t>(c)] =
                         m_raw[f * static_cast<std::size_t>(inCh) + static_cast<std::size_t>(c)];
                 }
             }
@@ -226,8 +273,10 @@ private:
         }
         // Resample; at the end of the input, flush the resampler's tail.
         const std::size_t maxOut =
-            static_cast<std::size_t>(static_cast<double>(got) * kSampleRate / m_reader->rate()) + 64;
-        m_pending.resize(std::max<std::size_t>(maxOut, 4096) * static_cast<std::size_t>(m_inChannels));
+            static_cast<std::size_t>(static_cast<double>(got) * kSampleRate / m_reader->rate()) +
+            64;
+        m_pending.resize(std::max<std::size_t>(maxOut, 4096) *
+                         static_cast<std::size_t>(m_inChannels));
         std::size_t produced = 0;
         if (got > 0) {
             std::size_t used = 0;
@@ -270,19 +319,17 @@ std::unique_ptr<AudioSource> AudioSource::open(const std::string& path, const Ra
             error = "raw input must have 1 or 2 channels";
             return nullptr;
         }
-        std::FILE* file = nullptr;
+        int fd = STDIN_FILENO;
         bool owned = false;
-        if (path == "-") {
-            file = stdin;
-        } else {
-            file = std::fopen(path.c_str(), "rb");
+        if (path != "-") {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             owned = true;
-            if (file == nullptr) {
+            if (fd < 0) {
                 error = "cannot open " + path + ": " + std::strerror(errno);
                 return nullptr;
             }
         }
-        reader = std::make_unique<RawReader>(file, owned, *raw);
+        reader = std::make_unique<RawReader>(fd, owned, *raw);
     } else {
         if (path == "-") {
             error = "standard input carries no header: give --raw (and --rate, --channels)";

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,6 +38,12 @@ public:
     virtual std::string describe() const = 0;
     /// Set when the input ended with a read error rather than its proper end.
     virtual const std::string& readError() const = 0;
+
+    /// Lets a read that waits for a pipe give up: `interrupted` is asked
+    /// about every 100 ms while a read of raw PCM waits for input, and when
+    /// it says true the input ends there, as at its end (whole frames read so
+    /// far are kept). Files never wait. Called from the reading thread.
+    virtual void setInterrupt(std::function<bool()> interrupted) { (void)interrupted; }
 };
 
 } // namespace tolvana

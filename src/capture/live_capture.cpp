@@ -6,6 +6,7 @@
 #include <QMediaDevices>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tolvana {
 
@@ -51,10 +52,7 @@ LiveCapture::LiveCapture(Dispatcher& dispatcher, const LiveCaptureOptions& optio
 }
 
 LiveCapture::~LiveCapture() {
-    if (m_source != nullptr) {
-        disconnect(m_source, nullptr, this, nullptr);
-        m_source->stop();
-    }
+    closeSource();
 }
 
 QStringList LiveCapture::inputDevices() {
@@ -146,7 +144,10 @@ bool LiveCapture::start(int deviceIndex) {
     // Ask the audio server for pieces of one buffer, so that a buffer reaches
     // the decoders about as soon as it is full.
     m_source->setBufferSize(kCaptureBufferBytes);
-    connect(m_source, &QAudioSource::stateChanged, this, &LiveCapture::onStateChanged);
+    // Both connections are queued: the capture may end (and delete the
+    // source) in reaction, which must not happen inside the source's own code.
+    connect(m_source, &QAudioSource::stateChanged, this, &LiveCapture::onStateChanged,
+            Qt::QueuedConnection);
 
     // A new start begins with a new buffer; buffers that still wait from an
     // earlier run (stop and start inside a hand-off) are dispatched first.
@@ -159,7 +160,7 @@ bool LiveCapture::start(int deviceIndex) {
         report(CaptureProblem::CannotOpen);
         return false;
     }
-    connect(m_io, &QIODevice::readyRead, this, &LiveCapture::readDevice);
+    connect(m_io, &QIODevice::readyRead, this, &LiveCapture::readDevice, Qt::QueuedConnection);
     m_running = true;
     m_sinceSound.start();
     m_watch.start();
@@ -187,18 +188,19 @@ void LiveCapture::closeSource() {
     m_watch.stop();
     // A partly filled buffer is dropped.
     m_fill = 0;
-    if (m_source != nullptr) {
-        disconnect(m_source, nullptr, this, nullptr);
-        if (m_io != nullptr) {
-            disconnect(m_io, nullptr, this, nullptr);
-        }
-        m_source->stop();
-        // Closing may be reached from the source's own signal: let it
-        // return before the source goes.
-        m_source->deleteLater();
-        m_source = nullptr;
-    }
+    // The members are cleared first: Qt's PulseAudio source runs the event
+    // loop while it is destroyed, which may come back here.
+    QAudioSource* source = std::exchange(m_source, nullptr);
+    QIODevice* io = m_io;
     m_io = nullptr;
+    if (source != nullptr) {
+        disconnect(source, nullptr, this, nullptr);
+        if (io != nullptr) {
+            disconnect(io, nullptr, this, nullptr);
+        }
+        source->stop();
+        delete source;
+    }
 }
 
 void LiveCapture::readDevice() {
@@ -226,6 +228,11 @@ void LiveCapture::onStateChanged() {
 void LiveCapture::watch() {
     if (!m_running) {
         return;
+    }
+    // What has come while this thread was held up is sound, not a stall.
+    readDevice();
+    if (!m_running) {
+        return; // a hand-off stopped the capture
     }
     // A device that leaves the list has gone (unplugged, its module
     // unloaded). PulseAudio then moves the stream to another source without

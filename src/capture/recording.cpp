@@ -3,6 +3,7 @@
 #include <array>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -12,25 +13,36 @@ namespace tolvana {
 
 namespace {
 
-/// The buffers of a recording as the dispatcher gets them: the file's frames
+/// Where a buffer stands: frames of the input read up to its end, and its time.
+struct Stamp {
+    std::uint64_t frames = 0;
+    TimePoint time;
+};
+
+/// The buffers of an input as the dispatcher gets them: the input's frames
 /// in runs of 1024, the last one filled up with silence, then one second of
 /// silence. Each buffer's time is taken when it is complete, as live capture
-/// sees it.
+/// sees it: on the recording clock, or the wall clock when it was read.
 class BufferStream {
 public:
-    BufferStream(AudioSource& source, TimePoint start) : m_source(source), m_start(start) {}
+    BufferStream(AudioSource& source, const DecodeOptions& options)
+        : m_source(source), m_options(options) {}
 
-    /// Fills the next buffer; false when the recording and its tail are done.
-    bool next(std::span<std::int16_t, kBufferValues> buffer) {
+    /// Fills the next buffer; false when the input and its tail are done.
+    bool next(std::span<std::int16_t, kBufferValues> buffer, Stamp& stamp) {
+        if (m_reading && m_options.stop != nullptr && m_options.stop->load()) {
+            m_reading = false; // stopped: what was read is done, the tail follows
+        }
         if (m_reading) {
             const std::size_t got = m_source.readFrames(buffer);
             if (got > 0) {
                 if (got < kBlockFrames) {
-                    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(2 * got), buffer.end(), 0);
+                    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(2 * got), buffer.end(),
+                              0);
                     m_reading = false;
                 }
                 m_frames += got;
-                return advance();
+                return advance(stamp, true);
             }
             m_reading = false;
         }
@@ -39,41 +51,206 @@ public:
         }
         --m_tailLeft;
         std::fill(buffer.begin(), buffer.end(), 0);
-        return advance();
+        return advance(stamp, false);
     }
 
-    /// Frames of the recording read so far (silence not counted).
+    /// Frames of the input read so far (silence not counted).
     std::uint64_t frames() const noexcept { return m_frames; }
-    /// Time at the end of the buffer last returned.
-    TimePoint time() const noexcept { return recordingTime(m_start, m_position); }
 
 private:
-    bool advance() {
+    bool advance(Stamp& stamp, bool read) {
         m_position += kBlockFrames;
+        if (m_options.clock == BufferClock::Recording) {
+            m_time = recordingTime(m_options.start, m_position);
+        } else if (read) {
+            m_time = std::max(m_options.wallClock(), m_time);
+        } else {
+            m_time += std::chrono::milliseconds(kBlockFrames * 1000 / kSampleRate);
+        }
+        stamp = Stamp{m_frames, m_time};
         return true;
     }
 
     AudioSource& m_source;
-    TimePoint m_start;
+    const DecodeOptions& m_options;
     bool m_reading = true;
     int m_tailLeft = (kSampleRate + kBlockFrames - 1) / kBlockFrames;
     std::uint64_t m_frames = 0;
     std::uint64_t m_position = 0; // frames dispatched, silence included
+    TimePoint m_time;
 };
 
-RecordingResult decodeOnOneThread(BufferStream& stream, Dispatcher& dispatcher,
-                                  const std::function<bool(const RecordingProgress&)>& afterBuffer) {
+/// Buffers for the decoding loop: straight from the stream (a file), or from
+/// a reader thread (a stream that arrives over time).
+class Feed {
+public:
+    virtual ~Feed() = default;
+    /// The next buffer; waits for it if need be. False at the end.
+    virtual bool next(std::span<std::int16_t, kBufferValues> buffer, Stamp& stamp) = 0;
+    /// Whether next() would return without waiting for input.
+    virtual bool ready() = 0;
+    /// Waits at most `timeout` until ready(); returns ready().
+    virtual bool waitReady(std::chrono::milliseconds timeout) = 0;
+    virtual std::uint64_t frames() const = 0;
+};
+
+class DirectFeed final : public Feed {
+public:
+    explicit DirectFeed(BufferStream& stream) : m_stream(stream) {}
+    bool next(std::span<std::int16_t, kBufferValues> buffer, Stamp& stamp) override {
+        return m_stream.next(buffer, stamp);
+    }
+    bool ready() override { return true; }
+    bool waitReady(std::chrono::milliseconds) override { return true; }
+    std::uint64_t frames() const override { return m_stream.frames(); }
+
+private:
+    BufferStream& m_stream;
+};
+
+// A stream read on a thread of its own into a queue of buffers, so that the
+// decoding thread never sits in a read while receptions wait to be handed
+// on, and each buffer is stamped when it was read, however busy decoding is.
+// The queue is bounded (a piped recording that comes faster than it is
+// decoded waits in its pipe).
+constexpr std::size_t kStreamQueueBuffers = 256; // 12 s, 1 MB
+
+class ThreadedFeed final : public Feed {
+public:
+    ThreadedFeed(AudioSource& source, BufferStream& stream, const std::atomic<bool>* stop)
+        : m_source(source), m_stream(stream), m_stop(stop) {
+        m_source.setInterrupt(
+            [this] { return m_quit.load() || (m_stop != nullptr && m_stop->load()); });
+        m_thread = std::thread([this] { read(); });
+    }
+    ~ThreadedFeed() override {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+        m_source.setInterrupt({});
+    }
+    ThreadedFeed(const ThreadedFeed&) = delete;
+    ThreadedFeed& operator=(const ThreadedFeed&) = delete;
+
+    bool next(std::span<std::int16_t, kBufferValues> buffer, Stamp& stamp) override {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_count > 0 || m_ended; });
+        if (m_count == 0) {
+            if (m_error) {
+                std::rethrow_exception(m_error);
+            }
+            return false;
+        }
+        const Slot& slot = m_slots[m_head];
+        std::copy(slot.values.begin(), slot.values.end(), buffer.begin());
+        stamp = slot.stamp;
+        m_head = (m_head + 1) % kStreamQueueBuffers;
+        --m_count;
+        m_frames = stamp.frames;
+        lock.unlock();
+        m_changed.notify_all();
+        return true;
+    }
+    bool ready() override {
+        const std::lock_guard lock(m_mutex);
+        return m_count > 0 || m_ended;
+    }
+    bool waitReady(std::chrono::milliseconds timeout) override {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_count > 0 || m_ended; });
+    }
+    std::uint64_t frames() const override { return m_frames; }
+
+private:
+    struct Slot {
+        std::vector<std::int16_t> values = std::vector<std::int16_t>(kBufferValues);
+        Stamp stamp;
+    };
+
+    void read() {
+        try {
+            for (;;) {
+                std::size_t tail = 0;
+                {
+                    std::unique_lock lock(m_mutex);
+                    m_changed.wait(lock, [&] { return m_quit || m_count < kStreamQueueBuffers; });
+                    if (m_quit) {
+                        break;
+                    }
+                    tail = (m_head + m_count) % kStreamQueueBuffers;
+                }
+                // The slot past the queue's end is the reader's own until it
+                // is counted in.
+                Slot& slot = m_slots[tail];
+                if (!m_stream.next(
+                        std::span<std::int16_t, kBufferValues>(slot.values.data(), kBufferValues),
+                        slot.stamp)) {
+                    break;
+                }
+                {
+                    const std::lock_guard lock(m_mutex);
+                    ++m_count;
+                }
+                m_changed.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard lock(m_mutex);
+            m_error = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_ended = true;
+        }
+        m_changed.notify_all();
+    }
+
+    AudioSource& m_source;
+    BufferStream& m_stream;
+    const std::atomic<bool>* m_stop;
+    std::vector<Slot> m_slots = std::vector<Slot>(kStreamQueueBuffers);
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    bool m_ended = false;
+    std::atomic<bool> m_quit{false};
+    std::exception_ptr m_error;
+    std::uint64_t m_frames = 0; // of the buffers taken; decoding thread only
+    std::thread m_thread;       // last: started when all above is ready
+};
+
+/// Waits until the feed has a buffer (or has ended), running `whileWaiting`
+/// on every idle interval.
+void waitForInput(Feed& feed, const DecodeOptions& options) {
+    while (!feed.waitReady(options.idleInterval)) {
+        if (options.whileWaiting) {
+            options.whileWaiting();
+        }
+    }
+}
+
+RecordingResult decodeOnOneThread(Feed& feed, Dispatcher& dispatcher,
+                                  const DecodeOptions& options) {
     std::array<std::int16_t, kBufferValues> buffer{};
     RecordingResult result;
-    while (stream.next(buffer)) {
-        const LevelMeters meters = dispatcher.dispatchBuffer(buffer, stream.time());
+    Stamp stamp;
+    for (;;) {
+        waitForInput(feed, options);
+        if (!feed.next(buffer, stamp)) {
+            break;
+        }
+        const LevelMeters meters = dispatcher.dispatchBuffer(buffer, stamp.time);
         ++result.buffers;
-        result.frames = stream.frames();
-        if (afterBuffer && !afterBuffer(RecordingProgress{stream.frames(), stream.time(), meters})) {
+        result.frames = stamp.frames;
+        if (options.afterBuffer &&
+            !options.afterBuffer(RecordingProgress{stamp.frames, stamp.time, meters})) {
             return result;
         }
     }
-    result.frames = stream.frames();
+    result.frames = feed.frames();
     return result;
 }
 
@@ -193,8 +370,9 @@ private:
     std::array<std::thread, 2> m_threads; // last: started when all above is ready
 };
 
-RecordingResult decodeOnTwoThreads(BufferStream& stream, Dispatcher& dispatcher, ReceptionSink& sink,
-                                   const std::function<bool(const RecordingProgress&)>& afterBuffer) {
+RecordingResult decodeOnTwoThreads(Feed& feed, Dispatcher& dispatcher,
+                                   const DecodeOptions& options) {
+    ReceptionSink& sink = dispatcher.sink();
     std::array<Batch, kBatchSlots> batches;
     ChannelThreads threads(dispatcher, batches);
     RecordingResult result;
@@ -202,18 +380,30 @@ RecordingResult decodeOnTwoThreads(BufferStream& stream, Dispatcher& dispatcher,
     std::uint64_t delivered = 0;
     bool streamEnded = false;
     for (;;) {
-        // Read ahead into every free slot; the threads work meanwhile.
+        // Read ahead into the free slots, as far as the input is there: a
+        // file fills whole batches; a stream gives what has arrived, and is
+        // waited for only when nothing is being decoded, so a reception is
+        // never held back until more input comes.
         while (!streamEnded && published - delivered < kBatchSlots) {
+            if (published == delivered) {
+                waitForInput(feed, options);
+            } else if (!feed.ready()) {
+                break;
+            }
             Batch& batch = batches[published % kBatchSlots];
             batch.buffers = 0;
-            while (batch.buffers < kBatchBuffers &&
-                   stream.next(std::span<std::int16_t, kBufferValues>(
-                       batch.pcm.data() + batch.buffers * kBufferValues, kBufferValues))) {
-                batch.frames[batch.buffers] = stream.frames();
-                batch.times[batch.buffers] = stream.time();
+            do {
+                Stamp stamp;
+                if (!feed.next(std::span<std::int16_t, kBufferValues>(
+                                   batch.pcm.data() + batch.buffers * kBufferValues, kBufferValues),
+                               stamp)) {
+                    streamEnded = true;
+                    break;
+                }
+                batch.frames[batch.buffers] = stamp.frames;
+                batch.times[batch.buffers] = stamp.time;
                 ++batch.buffers;
-            }
-            streamEnded = batch.buffers < kBatchBuffers;
+            } while (batch.buffers < kBatchBuffers && feed.ready());
             if (batch.buffers == 0) {
                 break;
             }
@@ -241,26 +431,51 @@ RecordingResult decodeOnTwoThreads(BufferStream& stream, Dispatcher& dispatcher,
             result.frames = batch.frames[b];
             const LevelMeters meters{batch.levels[0][b].mean, batch.levels[0][b].peak,
                                      batch.levels[1][b].mean, batch.levels[1][b].peak};
-            if (afterBuffer && !afterBuffer(RecordingProgress{batch.frames[b], batch.times[b], meters})) {
+            if (options.afterBuffer &&
+                !options.afterBuffer(RecordingProgress{batch.frames[b], batch.times[b], meters})) {
                 return result;
             }
         }
         ++delivered;
     }
-    result.frames = stream.frames();
+    result.frames = feed.frames();
     return result;
 }
 
 } // namespace
 
+RecordingResult decodeInput(AudioSource& source, Dispatcher& dispatcher,
+                            const DecodeOptions& options) {
+    BufferStream stream(source, options);
+    DirectFeed direct(stream);
+    std::unique_ptr<ThreadedFeed> threaded;
+    if (options.stream) {
+        threaded = std::make_unique<ThreadedFeed>(source, stream, options.stop);
+    }
+    Feed& feed = threaded ? static_cast<Feed&>(*threaded) : direct;
+    if (options.threads < 2) {
+        return decodeOnOneThread(feed, dispatcher, options);
+    }
+    return decodeOnTwoThreads(feed, dispatcher, options);
+}
+
 RecordingResult decodeRecording(AudioSource& source, Dispatcher& dispatcher, TimePoint start,
                                 const std::function<bool(const RecordingProgress&)>& afterBuffer,
                                 int threads) {
-    BufferStream stream(source, start);
-    if (threads < 2) {
-        return decodeOnOneThread(stream, dispatcher, afterBuffer);
+    DecodeOptions options;
+    options.start = start;
+    options.afterBuffer = afterBuffer;
+    options.threads = threads;
+    return decodeInput(source, dispatcher, options);
+}
+
+void dispatchTail(Dispatcher& dispatcher, TimePoint after) {
+    const std::array<std::int16_t, kBufferValues> silence{};
+    const int buffers = (kSampleRate + kBlockFrames - 1) / kBlockFrames;
+    for (int b = 1; b <= buffers; ++b) {
+        dispatcher.dispatchBuffer(
+            silence, recordingTime(after, static_cast<std::uint64_t>(b) * kBlockFrames));
     }
-    return decodeOnTwoThreads(stream, dispatcher, dispatcher.sink(), afterBuffer);
 }
 
 } // namespace tolvana

@@ -161,7 +161,7 @@ inline const QString kInfoVersion = QStringLiteral("Version %1");
 inline const QString kInfoDataFolder = QStringLiteral("Datenordner: %1");
 inline const QString kInfoQt = QStringLiteral("Qt %1");
 
-// ---- messages ---------------------------------------------------------------
+// ---- messages (the sound card's own are in capture/capture_messages) --------
 inline const QString kTitleAttention = QStringLiteral("Achtung!");
 inline const QString kTitleAttentionColon = QStringLiteral("Achtung:");
 inline const QString kAlreadyRunning = QStringLiteral("Server l\u00E4uft schon !");
@@ -172,10 +172,6 @@ inline const QString kLockNotWritable = QStringLiteral(
 inline const QString kStartUpProblems = QStringLiteral("Beim Start ist nicht alles gelungen:");
 inline const QString kSaveFailed = QStringLiteral(
     "Die Einstellungen gelten jetzt, sind aber nicht in Mon.ini gespeichert:");
-inline const QString kNoSoundCard = QStringLiteral("Keine Soundkarte (Input-Device)!");
-inline const QString kNoSoundCardSelected = QStringLiteral("Es wurde noch keine Soundkarte selektiert");
-inline const QString kSoundCardBusy =
-    QStringLiteral("Soundkarte kann nicht ge\u00F6ffnet werden ! (von anderem Programm in Benutzung ?)");
 inline const QString kReplayCannotOpen = QStringLiteral("Die Aufnahme %1 kann nicht gelesen werden: %2");
 inline const QString kReplayReadError = QStringLiteral("Die Aufnahme %1 endete mit einem Lesefehler: %2");
 

@@ -1,8 +1,6 @@
 #include "gui/capture_controller.h"
 
 #include <QFileInfo>
-#include <QMediaDevices>
-#include <QAudioDevice>
 
 #include "gui/captions.h"
 #include "gui/monitor.h"
@@ -18,26 +16,26 @@ CaptureController::CaptureController(Monitor& monitor, MonitorBar& bar, Soundcar
       m_page(page),
       m_replay([&monitor](std::span<const std::int16_t, kBufferValues> buffer, TimePoint time) {
           monitor.dispatchBuffer(buffer, time);
-      }) {
+      }),
+      m_live(monitor.dispatcher()) {
     connect(&m_replay, &ReplayFeeder::finished, this, &CaptureController::onReplayFinished);
     connect(bar.startButton(), &QPushButton::clicked, this,
             [this] { start(m_monitor.settings().deviceIndex); });
     connect(bar.stopButton(), &QPushButton::clicked, this, &CaptureController::stop);
     connect(&page, &SoundcardPage::replayRequested, this, &CaptureController::startReplay);
     connect(&monitor, &Monitor::levelsChanged, &bar, &MonitorBar::setLevels);
+    connect(&m_live, &LiveCapture::bufferDispatched, &bar, [&bar](const LevelMeters& m, TimePoint) {
+        bar.setLevels(m.meanLeft, m.peakLeft, m.meanRight, m.peakRight);
+    });
+    connect(&m_live, &LiveCapture::problem, this, &CaptureController::onLiveProblem);
+    connect(&m_live, &LiveCapture::stopped, this, &CaptureController::onLiveStopped);
 }
 
 CaptureController::~CaptureController() = default;
 
 QStringList CaptureController::listInputDevices(int selected) {
-    QStringList names;
-    for (const QAudioDevice& device : QMediaDevices::audioInputs()) {
-        names.append(device.description());
-    }
+    const QStringList names = m_live.listInputDevices();
     m_page.setDevices(names, selected);
-    if (names.isEmpty()) {
-        m_monitor.messages().show(text::kTitleAttention, text::kNoSoundCard, QMessageBox::Critical);
-    }
     return names;
 }
 
@@ -48,19 +46,46 @@ void CaptureController::setMode(Mode mode) {
     emit modeChanged(mode);
 }
 
-void CaptureController::start(int deviceIndex) {
+bool CaptureController::start(int deviceIndex) {
     stop();
-    if (deviceIndex < 0) {
-        m_monitor.messages().show(text::kWindowTitle, text::kNoSoundCardSelected, QMessageBox::NoIcon);
-        return;
+    // The buttons and the device list change before the device opens ...
+    setMode(Mode::Live);
+    if (m_live.start(deviceIndex)) {
+        return true;
     }
-    // The sound-card input joins here.
-    m_monitor.messages().show(text::kTitleAttentionColon, text::kSoundCardBusy, QMessageBox::Warning);
+    // ... and go back when it does not: nothing runs, so "Start" is offered
+    // again (the reason is on screen already).
+    setMode(Mode::Idle);
+    return false;
 }
 
 void CaptureController::stop() {
     m_replay.stop();
+    m_live.stop();
     if (m_mode != Mode::Idle) {
+        setMode(Mode::Idle);
+    }
+}
+
+void CaptureController::onLiveProblem(CaptureProblem problem, const QString& detail) {
+    const CaptureMessage message = captureMessage(problem, detail);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (message.icon) {
+    case CaptureMessage::Icon::Critical:
+        icon = QMessageBox::Critical;
+        break;
+    case CaptureMessage::Icon::Warning:
+        icon = QMessageBox::Warning;
+        break;
+    case CaptureMessage::Icon::None:
+        break;
+    }
+    m_monitor.messages().show(message.title.isEmpty() ? text::kWindowTitle : message.title, message.text, icon);
+}
+
+void CaptureController::onLiveStopped() {
+    // The device went away (a "stop" has set idle already).
+    if (m_mode == Mode::Live) {
         setMode(Mode::Idle);
     }
 }

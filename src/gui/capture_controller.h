@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include "capture/live_capture.h"
 #include "gui/replay_feeder.h"
 
 namespace tolvana::gui {
@@ -33,7 +34,9 @@ public:
     QStringList listInputDevices(int selected);
 
     /// What "Start" does: opens the sound card of `deviceIndex` and runs it.
-    void start(int deviceIndex);
+    /// When it cannot (no device chosen, or it does not open) the user is
+    /// told why and the buttons go back to idle. Returns whether it runs.
+    bool start(int deviceIndex);
     /// What "stop" does: closes the sound card, or ends the replay.
     void stop();
     /// Replays a recording (paced at real time, or as fast as it goes).
@@ -41,6 +44,7 @@ public:
     bool startReplay(const QString& path, bool fast);
 
     ReplayFeeder& replay() { return m_replay; }
+    LiveCapture& live() { return m_live; }
 
 signals:
     void modeChanged(tolvana::gui::CaptureController::Mode mode);
@@ -50,11 +54,14 @@ signals:
 private:
     void setMode(Mode mode);
     void onReplayFinished(const QString& readError);
+    void onLiveProblem(CaptureProblem problem, const QString& detail);
+    void onLiveStopped();
 
     Monitor& m_monitor;
     MonitorBar& m_bar;
     SoundcardPage& m_page;
     ReplayFeeder m_replay;
+    LiveCapture m_live;
     Mode m_mode = Mode::Idle;
 };
 

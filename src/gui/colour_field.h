@@ -14,8 +14,8 @@ class ColourField final : public QLabel {
 public:
     explicit ColourField(const QString& caption, QWidget* parent = nullptr);
 
-    /// The colour as stored in the options (0x00BBGGRR, or a Windows system
-    /// colour kept as it was read).
+    /// The colour as stored in the options (0x00BBGGRR, or a system
+    /// colour value kept as it was read).
     quint32 colour() const { return m_colour; }
     void setColour(quint32 stored);
 

@@ -14,7 +14,7 @@ class QWidget;
 
 namespace tolvana::gui {
 
-/// A stored colour as it is painted (Windows system colours resolved).
+/// A stored colour as it is painted (system colour values of older files resolved).
 inline QColor toQColor(quint32 stored) {
     const quint32 c = displayColour(stored);
     return QColor(redOf(c), greenOf(c), blueOf(c));

@@ -1,6 +1,8 @@
 #include "gui/lists_tab.h"
 
 #include <QHeaderView>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "gui/colours.h"
@@ -31,9 +33,12 @@ ReceptionGrid::ReceptionGrid(ReceptionListModel& model, QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
+    // The widths were chosen for a small 8-point font with digits 5.5 pixels
+    // wide; they grow with the font in use, so an identity or a time still fits.
+    const double scale = std::max(1.0, fontMetrics().horizontalAdvance(QLatin1Char('0')) / 5.5);
     const QList<int> widths = ReceptionListModel::columnWidthsTwips(model.kind());
     for (int column = 0; column < widths.size(); ++column) {
-        horizontalHeader()->resizeSection(column, widths[column] / kTwipsPerPixel);
+        horizontalHeader()->resizeSection(column, static_cast<int>(widths[column] * scale / kTwipsPerPixel));
     }
     horizontalHeader()->setStretchLastSection(true);
 }

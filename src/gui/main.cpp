@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -14,6 +15,7 @@
 #include "gui/captions.h"
 #include "gui/main_window.h"
 #include "gui/monitor.h"
+#include "gui/window_parts.h"
 #include "records/data_folder.h"
 #include "records/data_folder_lock.h"
 
@@ -51,12 +53,14 @@ int main(int argc, char* argv[]) {
     DataFolderLock::Outcome outcome = DataFolderLock::Outcome::Failed;
     const std::unique_ptr<DataFolderLock> lock = DataFolderLock::acquire(*folder, &outcome);
     if (outcome == DataFolderLock::Outcome::HeldByOther) {
+        std::fprintf(stderr, "tolvana: %s (%s)\n", qPrintable(text::kAlreadyRunning), qPrintable(folder->root()));
         QMessageBox::information(nullptr, text::kWindowTitle, text::kAlreadyRunning);
         return 1;
     }
 
     Monitor monitor(*folder);
     MainWindow window(monitor);
+    installWindowParts(window);
     QStringList problems = window.startUp();
     if (outcome == DataFolderLock::Outcome::Failed) {
         problems.prepend(text::kLockNotWritable.arg(folder->root()));

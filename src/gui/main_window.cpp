@@ -12,7 +12,6 @@
 #include "gui/monitor.h"
 #include "gui/monitor_bar.h"
 #include "gui/settings_pages.h"
-#include "gui/window_parts.h"
 #include "records/daily_log.h"
 
 namespace tolvana::gui {
@@ -59,9 +58,6 @@ MainWindow::MainWindow(Monitor& monitor, QWidget* parent) : QWidget(parent), m_m
     // 1500 x 1000 pixels fit the grids' columns side by side and the
     // settings pages without scrolling; the window may be made smaller.
     resize(1280, 900);
-
-    WindowParts parts{monitor, *this, *m_settings, m_boardLayout};
-    installWindowParts(parts);
 }
 
 MainWindow::~MainWindow() {

@@ -43,6 +43,8 @@ public:
     QTabWidget* tabs() const { return m_tabs; }
     ListsTab* listsTab() const { return m_lists; }
     QWidget* boardTab() const { return m_boardTab; }
+    /// The layout of the "Fahrzeugansicht" tab, where the board goes.
+    QVBoxLayout* boardLayout() const { return m_boardLayout; }
     SettingsTab* settingsTab() const { return m_settings; }
     CaptureController& capture() const { return *m_capture; }
 

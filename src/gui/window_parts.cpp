@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "gui/board/board_part.h"
 #include "gui/main_window.h"
 #include "gui/mqtt/mqtt_part.h"
 #include "gui/monitor.h"
@@ -35,12 +36,14 @@ void installWebUpload(WindowParts& parts) {
 
 } // namespace
 
-void installWindowParts(WindowParts& parts) {
+void installWindowParts(MainWindow& window) {
+    WindowParts parts{window.monitor(), window, *window.settingsTab(), window.boardLayout()};
     // Each part of the window built elsewhere installs itself here with one
     // call: the status board with its page selectors, the vehicle editor,
     // the call-name editor ("Meldeempfänger"), the BOS import buttons and
     // "Status für alle auf" (src/gui/board); the status page's upload with
     // its buttons and list (src/gui/upload); further export pages.
+    installBoardPart(parts);
     installWebUpload(parts);
     installMqttPart(parts);
 }

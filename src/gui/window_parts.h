@@ -1,8 +1,16 @@
 // How the parts of the window that are built apart (the status board and its
 // editors, the upload of the status page, further export pages) slot into
-// the main window. MainWindow calls installWindowParts() once, after its own
-// widgets stand and before start-up runs, so a part sees every start-up
-// signal. What a part gets:
+// the main window. The program (and every test of the window) calls
+// installWindowParts() once, after the window stands and before its
+// start-up runs, so a part sees every start-up signal:
+//
+//   MainWindow window(monitor);
+//   installWindowParts(window);
+//   window.startUp();
+//
+// installWindowParts() lives in a library of its own (tolvana_gui_parts)
+// that links the window and the parts, so a part may use everything of the
+// window without a loop between the libraries. What a part gets:
 //
 //   monitor.state()           options, tables, lists (MonitorState)
 //   monitor.view()            GuiView signals: vehicleStatusChanged(index),
@@ -32,6 +40,7 @@ struct WindowParts {
     QVBoxLayout* boardTab;
 };
 
-void installWindowParts(WindowParts& parts);
+/// Installs every part into the window.
+void installWindowParts(MainWindow& window);
 
 } // namespace tolvana::gui

@@ -154,6 +154,8 @@ BosImport importBosFile(const QString& path, ImportMode mode, VehicleTable& vehi
         return out;
     }
     const BosEntries entries = parseBosLines(textLinesOf(bytes));
+    out.found = static_cast<int>(mode == ImportMode::Vehicles ? entries.vehicles.size()
+                                                              : entries.calls.size());
     out.imported = mode == ImportMode::Vehicles
                        ? importBosVehicles(vehicles, entries.vehicles, appendOnImport)
                        : importBosCalls(callNames, entries.calls);

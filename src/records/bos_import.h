@@ -68,6 +68,7 @@ int importBosCalls(CallNameTable& table, const QList<BosCall>& calls);
 struct BosImport {
     FileResult result; ///< a failure leaves both tables as they were
     int imported = 0;  ///< vehicles or calls taken
+    int found = 0;     ///< vehicles or calls the file holds (more than taken when the table is full)
 };
 
 /// Largest file taken (BOS files of whole federal states stay far below).

@@ -77,6 +77,15 @@ void VehicleTable::setStatus(int index, int status, int tki, const QDateTime& no
     v.Zeit = changeTime(now);
 }
 
+void VehicleTable::moveEntry(int from, int to, int emptiedStatus, const QString& emptiedZeit) {
+    entry(to) = at(from);
+    Vehicle& emptied = entry(from);
+    emptied = Vehicle{};
+    emptied.Status = emptiedStatus;
+    emptied.Zeit = emptiedZeit;
+    noteUsed(to);
+}
+
 void VehicleTable::recomputeLastUsedIndex() {
     m_lastUsedIndex = 0;
     for (int i = size() - 1; i > 0; --i) {

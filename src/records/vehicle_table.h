@@ -64,6 +64,12 @@ public:
     /// Sets Status and Tki and stamps Zeit with the change time of `now`.
     void setStatus(int index, int status, int tki, const QDateTime& now);
 
+    /// Moves all six fields of entry `from` to entry `to` and empties `from`:
+    /// Kennung, Rufname and Eigenschaft empty, Status `emptiedStatus`, Tki 0,
+    /// Zeit `emptiedZeit`. A vehicle moved behind lastUsedIndex raises it, so
+    /// that its next status report still finds it.
+    void moveEntry(int from, int to, int emptiedStatus, const QString& emptiedZeit);
+
     /// Reads Fzg.txt into entries 0..size-1: an empty line leaves its entry
     /// as it is, a line with fewer fields leaves the missing fields as they
     /// are. Without the file nothing changes. Lines beyond the table (a file

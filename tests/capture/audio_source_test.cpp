@@ -1,17 +1,20 @@
 // Recorded input: formats, rates, channel mapping, raw PCM, broken files.
-#include <gtest/gtest.h>
-#include <sndfile.h>
-
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-
 #include "capture/audio_source.h"
 #include "capture/recording.h"
 #include "support/collecting_sink.h"
 #include "support/signal.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <sndfile.h>
+#include <thread>
+#include <unistd.h>
 
 namespace tolvana {
 namespace {
@@ -123,6 +126,36 @@ TEST_F(AudioSourceTest, RawPcmFromFileInAnyShape) {
         ASSERT_EQ(out[2 * i], pcm[i]);
         ASSERT_EQ(out[2 * i + 1], 0);
     }
+}
+
+TEST_F(AudioSourceTest, APipeGivesEachBufferAsSoonAsItIsThereAndAStopEndsTheWait) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    RawFormat raw{22050, 2};
+    std::string error;
+    auto src = AudioSource::open("/dev/fd/" + std::to_string(fds[0]), &raw, error);
+    ASSERT_TRUE(src) << error;
+    std::atomic<bool> stop{false};
+    src->setInterrupt([&] { return stop.load(); });
+    // One and a half buffers, then the sender pauses with the pipe open.
+    const std::vector<std::int16_t> pcm = ramp(2 * 1536, 7);
+    ASSERT_EQ(write(fds[1], pcm.data(), pcm.size() * 2), static_cast<ssize_t>(pcm.size() * 2));
+    // The stop comes a second later; the first buffer must not wait for it.
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        stop = true;
+    });
+    std::vector<std::int16_t> buffer(2 * 1024);
+    EXPECT_EQ(src->readFrames(buffer), 1024u);
+    EXPECT_FALSE(stop.load()) << "the first buffer waited for more input";
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), pcm.begin()));
+    // The next buffer is half there: the read waits until it is stopped,
+    // and the half that came ends the input.
+    EXPECT_EQ(src->readFrames(buffer), 512u);
+    stopper.join();
+    EXPECT_EQ(src->readFrames(buffer), 0u);
+    close(fds[1]);
+    close(fds[0]);
 }
 
 TEST_F(AudioSourceTest, BrokenInputsGiveAMessageNotACrash) {

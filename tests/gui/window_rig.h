@@ -19,6 +19,7 @@
 
 #include "gui/main_window.h"
 #include "gui/monitor.h"
+#include "gui/window_parts.h"
 #include "records/data_folder.h"
 #include "records/reception_lists.h"
 
@@ -44,6 +45,7 @@ public:
         }
         m_monitor = std::make_unique<Monitor>(*folder, &m_actions);
         m_window = std::make_unique<MainWindow>(*m_monitor);
+        installWindowParts(*m_window);
     }
     ~WindowRig() {
         m_window.reset();

@@ -82,6 +82,8 @@ private slots:
     void filterEntriesAreAddedAndRemovedOnTheFilterPage();
     void searchFillsTheActionProgramAndCancelKeepsIt();
     void alertListEntriesGoByMousePressAndByAge();
+    void startThatCannotOpenSaysWhyAndStaysIdle_data();
+    void startThatCannotOpenSaysWhyAndStaysIdle();
 
 private:
     QString root() const { return m_dir->path(); }
@@ -513,6 +515,35 @@ void WindowTest::alertListEntriesGoByMousePressAndByAge() {
     QCOMPARE(ticked.count(), 1);
     QCOMPARE(talk.rowCount(), 1);
     QVERIFY(talk.entries()[0].contains("Tonruf II"));
+}
+
+void WindowTest::startThatCannotOpenSaysWhyAndStaysIdle_data() {
+    QTest::addColumn<int>("deviceIndex");
+    QTest::addColumn<QString>("shown");
+    // This machine has no sound card (the tests run without an audio server).
+    QTest::newRow("none chosen") << -1 << "tolvana: Es wurde noch keine Soundkarte selektiert";
+    QTest::newRow("not there") << 0
+                               << "Achtung:: Soundkarte kann nicht geöffnet werden ! (von anderem Programm in "
+                                  "Benutzung ?)";
+}
+
+void WindowTest::startThatCannotOpenSaysWhyAndStaysIdle() {
+    QFETCH(int, deviceIndex);
+    QFETCH(QString, shown);
+    QStringList mon(30, QStringLiteral("0"));
+    mon[0] = QString::number(deviceIndex);
+    writeLines(root() + "/Mon.ini", mon);
+    WindowRig rig(root());
+    rig.startUp();
+    if (rig.window().page<SoundcardPage>(SettingsPage::Soundkarte)->deviceList()->count() != 0) {
+        QSKIP("this machine lists a sound card");
+    }
+    const qsizetype before = rig.monitor().messages().history().size();
+    click(rig.window().bar()->startButton());
+    QCOMPARE(rig.monitor().messages().history().mid(before), QStringList{shown});
+    QCOMPARE(rig.window().capture().mode(), CaptureController::Mode::Idle);
+    QVERIFY(rig.window().bar()->startButton()->isEnabled());
+    QVERIFY(!rig.window().bar()->stopButton()->isEnabled());
 }
 
 } // namespace tolvana::gui::test

@@ -158,6 +158,7 @@ TEST_F(BosImportFile, VehiclesAndCallsReachTheirFilesInTheProgramsFormat) {
     BosImport imported = importBosFile(path, ImportMode::Vehicles, vehicles, calls, false);
     ASSERT_TRUE(imported.result.ok()) << imported.result.error().toStdString();
     EXPECT_EQ(imported.imported, 5);
+    EXPECT_EQ(imported.found, 5);
     EXPECT_EQ(calls.callNameCount(), 0);
     ASSERT_TRUE(vehicles.saveVehicles(folder()).ok());
     EXPECT_EQ(readBytes(folder().vehiclesFile()),
@@ -174,9 +175,17 @@ TEST_F(BosImportFile, VehiclesAndCallsReachTheirFilesInTheProgramsFormat) {
     // No status file: the import sets Status 6 in the table only.
     EXPECT_TRUE(test::filesIn(folder().statusDir()).isEmpty());
 
+    // Appending to a table with room for two more: the file's count tells the rest.
+    imported = importBosFile(path, ImportMode::Vehicles, vehicles, calls, true);
+    EXPECT_EQ(imported.imported, 2);
+    EXPECT_EQ(imported.found, 5);
+    vehicles.resize(8);
+    ASSERT_TRUE(vehicles.loadVehicles(folder()).ok());
+
     imported = importBosFile(path, ImportMode::CallNames, vehicles, calls, false);
     ASSERT_TRUE(imported.result.ok());
     EXPECT_EQ(imported.imported, 5);
+    EXPECT_EQ(imported.found, 5);
     ASSERT_TRUE(calls.saveCallNames(folder()).ok());
     EXPECT_EQ(readBytes(folder().callNamesFile()), QByteArray("12345\tFlorian 1\t\r\n"
                                                               "23456\t\xC4rzte, Bereitschaft\t\r\n"

@@ -139,6 +139,25 @@ TEST(VehicleLookup, FirstMatchIgnoringCaseWholeTableOrUpToLastUsed) {
     EXPECT_EQ(table.lastUsedIndex(), 40);
 }
 
+TEST(VehicleMove, TakesAllSixFieldsLeavesAnEmptyEntryAndRaisesLastUsedIndex) {
+    VehicleTable table(100);
+    const Vehicle rtw{QStringLiteral("62345678"), QStringLiteral("RTW 1"),
+                      QStringLiteral("Rettungswagen"), 3, 2, QStringLiteral("07.12. 15:52")};
+    table.entry(4) = rtw;
+    table.setLastUsedIndex(4);
+    table.moveEntry(4, 60, 5, QStringLiteral("07.12.2004 15:53:00"));
+    EXPECT_EQ(table.at(60), rtw);
+    EXPECT_EQ(table.at(4), (Vehicle{{}, {}, {}, 5, 0, QStringLiteral("07.12.2004 15:53:00")}));
+    // Statuses 1-4 and 6-9 look only up to lastUsedIndex: the moved vehicle
+    // must stay inside that range.
+    EXPECT_EQ(table.lastUsedIndex(), 60);
+    EXPECT_EQ(table.indexOfKennungInUse(QStringLiteral("62345678")), 60);
+    // Back to the front: the range only grows, the vehicle is found either way.
+    table.moveEntry(60, 1, 6, QStringLiteral("07.12. 15:54"));
+    EXPECT_EQ(table.lastUsedIndex(), 60);
+    EXPECT_EQ(table.indexOfKennungInUse(QStringLiteral("62345678")), 1);
+}
+
 using VehicleStatus = test::RecordsTest;
 
 TEST_F(VehicleStatus, LoadsWhatIsThereAndSixWhereNothingIs) {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -24,6 +25,8 @@ pid_t spawn(const std::vector<std::string>& argv) {
     args.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
+        // A test that crashes must not leave an audio server behind.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);

@@ -53,7 +53,8 @@ private:
     pid_t m_keepAlive = -1;
 };
 
-/// Starts `argv[0]` (searched in PATH) with `argv`, output to /dev/null.
+/// Starts `argv[0]` (searched in PATH) with `argv`, output to /dev/null;
+/// it is killed should the test process end without stopping it.
 pid_t spawn(const std::vector<std::string>& argv);
 /// Waits for a child; returns its exit code, or 128 + signal.
 int waitFor(pid_t pid);

@@ -3,8 +3,9 @@
 // comparisons with other decoders. The signals come from the encoders of the
 // test suite.
 //
-// Three ways to make audio:
+// Four ways to make audio:
 //   traffic   one piece, held in memory (a file, or raw PCM on stdout)
+//   --demo    the demo recording: a fixed script of every kind of reception
 //   --stream  traffic in pieces of --chunk seconds, each from its own seed,
 //             written as it is made, so a day of audio never sits in memory
 //   --junk    no transmissions at all: silence, noise, clipping and DC, in
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "demo_script.h"
 #include "support/pocsag_encoder.h"
 #include "support/traffic.h"
 
@@ -57,7 +59,9 @@ void usage(std::FILE* to) {
                  "                      (needs --left-only or --right-only)\n"
                  "  --stream            make --seconds of traffic in pieces as it is written\n"
                  "  --chunk N           seconds per piece of --stream and --junk (default 60)\n"
-                 "  --junk              no transmissions: silence, noise, clipping, DC\n");
+                 "  --junk              no transmissions: silence, noise, clipping, DC\n"
+                 "  --demo              the demo recording: every kind of reception on both\n"
+                 "                      channels, always the same (no other traffic option)\n");
 }
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -204,6 +208,7 @@ struct Settings {
     bool mono = false;
     bool stream = false;
     bool junk = false;
+    bool demo = false;
     double chunkSeconds = 60.0;
 };
 
@@ -251,7 +256,7 @@ private:
 };
 
 int writeTraffic(const Settings& s) {
-    const Traffic traffic = tolvana::test::makeTraffic(s.traffic);
+    const Traffic traffic = s.demo ? tolvana::demo::makeDemoTraffic() : tolvana::test::makeTraffic(s.traffic);
     PcmWriter writer(s.out, s.mono ? 1 : 2);
     ExpectWriter expect(s.expectPath);
     const bool ok = writer.open() && writer.write(channelsOut(traffic.left, traffic.right, s)) &&
@@ -486,6 +491,8 @@ int main(int argc, char* argv[]) {
             }
         } else if (a == "--junk") {
             s.junk = true;
+        } else if (a == "--demo") {
+            s.demo = true;
         } else if (a == "-h" || a == "--help") {
             usage(stdout);
             return 0;
@@ -512,6 +519,9 @@ int main(int argc, char* argv[]) {
     }
     if ((s.stream || s.junk) && options.count > 0) {
         usageError("--count makes one piece; it does not go with --stream or --junk");
+    }
+    if (s.demo && (s.stream || s.junk || s.mono)) {
+        usageError("--demo makes the demo recording; it goes with none of --stream, --junk, --mono");
     }
     if (s.stream && s.junk) {
         usageError("--stream and --junk exclude each other");
