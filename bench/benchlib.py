@@ -235,26 +235,62 @@ class Score:
     correct: int = 0
     wrong: int = 0     # receptions that match nothing that was sent
     repeated: int = 0  # a reception that was sent, reported more often than sent
+    damaged: int = 0   # a page to a pager that was paged, with another text
 
     def share(self):
         return self.correct / self.expected if self.expected else float("nan")
 
     def add(self, other):
         return Score(self.expected + other.expected, self.correct + other.correct,
-                     self.wrong + other.wrong, self.repeated + other.repeated)
+                     self.wrong + other.wrong, self.repeated + other.repeated,
+                     self.damaged + other.damaged)
+
+
+def pager(line):
+    """The pager a page went to, "##POC#RIC#FUNCTION#", or None."""
+    if not line.startswith("##POC#"):
+        return None
+    parts = line.split("#")
+    return "#".join(parts[:5]) + "#" if len(parts) > 5 else None
 
 
 def score(expected, got, kind=None):
     """Compares receptions as (side, export line) pairs, each sent one counted
     at most once. `kind` ("FMS", "ZVEI", "POC") limits the count of sent and
-    correct receptions to one system; wrong ones are counted whatever their kind."""
+    correct receptions to one system; wrong ones are counted whatever their kind.
+    A page that went to a pager paged on that side (RIC and function as sent)
+    with another text (a message codeword beyond repair, a text cut short) is
+    counted as damaged, not as made up."""
     def of_kind(key):
         return kind is None or key[1].startswith(f"##{kind}#")
     sent = collections.Counter(k for k in expected if of_kind(k))
     found = collections.Counter(got)
     all_sent = collections.Counter(expected)
+    pagers = {(side, pager(line)) for side, line in expected if pager(line)}
     s = Score(expected=sum(sent.values()))
     s.correct = sum(min(n, found[k]) for k, n in sent.items())
     s.repeated = sum(max(0, found[k] - n) for k, n in sent.items())
-    s.wrong = sum(n for k, n in found.items() if k not in all_sent)
+    for k, n in found.items():
+        if k in all_sent:
+            continue
+        if (k[0], pager(k[1])) in pagers:
+            s.damaged += n
+        else:
+            s.wrong += n
     return s
+
+
+def share_cell(s):
+    """A sweep table's cell: the share decoded, in brackets the receptions
+    made up, in square brackets the pages with a damaged text."""
+    cell = f"{100.0 * s.share():.0f} %"
+    if s.wrong:
+        cell += f" ({s.wrong})"
+    if s.damaged:
+        cell += f" [{s.damaged}]"
+    return cell
+
+
+def total_cell(s):
+    cell = f"{s.correct}/{s.expected}, {s.wrong} made up"
+    return cell + (f", {s.damaged} damaged" if s.damaged else "")

@@ -55,7 +55,15 @@ class Scoring(unittest.TestCase):
         got = [("L", "##ZVEI#12345##+"), ("L", "##ZVEI#12345##+"), ("L", "##ZVEI#12345##+"),
                ("R", "##ZVEI#12345##+"), ("R", "##POC#123#1#Probealarm#+"), ("R", "##POC#123#1#Probealarn#+")]
         s = benchlib.score(self.SENT, got)
-        self.assertEqual((s.expected, s.correct, s.repeated, s.wrong), (4, 3, 1, 2))
+        # The second page is damaged (the pager was paged, the text is
+        # another); the five-tone call on the right was never sent there.
+        self.assertEqual((s.expected, s.correct, s.repeated, s.wrong, s.damaged), (4, 3, 1, 1, 1))
+
+    def test_a_page_to_another_pager_or_function_is_made_up(self):
+        got = [("R", "##POC#124#1#Probealarm#+"), ("R", "##POC#123#2#Probealarm#+"),
+               ("L", "##POC#123#1#Probealarm#+")]
+        s = benchlib.score(self.SENT, got)
+        self.assertEqual((s.correct, s.wrong, s.damaged), (0, 3, 0))
 
     def test_one_kind_counts_its_own_but_every_made_up_reception(self):
         got = [("L", "##ZVEI#12345##+"), ("L", "##FMS#62345678#3#01#+")]

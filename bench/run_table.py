@@ -227,8 +227,7 @@ def fmt_mb(kb):
 
 
 def fmt_share(s):
-    cell = f"{100.0 * s.share():.0f} %"
-    return cell + (f" ({s.wrong})" if s.wrong else "")
+    return benchlib.share_cell(s)
 
 
 def markdown(info, bench, sp, made_up, sweep_results, snrs, count, minutes, load_before, load_after):
@@ -266,12 +265,14 @@ def markdown(info, bench, sp, made_up, sweep_results, snrs, count, minutes, load
     ft, fm = sp["found"]
     add(f"| transmissions decoded (of {ft.expected}, 20 dB) | {ft.correct} | {fm.correct} | |")
     add(f"| receptions made up | {ft.wrong} | {fm.wrong} | |")
+    add(f"| pages with a damaged text | {ft.damaged} | {fm.damaged} | |")
     jt, jm = made_up
     add(f"| receptions made up from {minutes:g} minutes of noise, silence, clipping and DC | {len(jt)} | "
         f"{len(jm)} | |")
     add("")
     add(f"**Decoded at falling signal-to-noise ratio** ({count} transmissions per system and ratio, "
-        "one channel; share decoded correctly, in brackets the receptions made up, if any)")
+        "one channel; share decoded correctly, in brackets the receptions made up, in square brackets "
+        "the pages with a damaged text, if any)")
     add("")
     header = "| SNR |" + "".join(f" {name} tolvana | {name} multimon-ng |" for name, _, _ in SYSTEMS)
     add(header)
@@ -289,7 +290,7 @@ def markdown(info, bench, sp, made_up, sweep_results, snrs, count, minutes, load
         for snr in snrs:
             t = t.add(sweep_results[(i, snr)][0])
             m = m.add(sweep_results[(i, snr)][1])
-        totals += [f"{t.correct}/{t.expected}, {t.wrong} made up", f"{m.correct}/{m.expected}, {m.wrong} made up"]
+        totals += [benchlib.total_cell(t), benchlib.total_cell(m)]
     add("| all | " + " | ".join(totals) + " |")
     return "\n".join(lines) + "\n"
 

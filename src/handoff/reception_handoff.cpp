@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include "decoders/fms/fms_texts.h"
 #include "export/export_line.h"
 #include "handoff/status_page_input.h"
@@ -16,6 +18,13 @@ namespace {
 qint64 wholeSeconds(TimePoint time) {
     const auto ms = time.time_since_epoch().count();
     return ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+}
+
+// Within the window after `last`: a time before it (the clock was set back)
+// is not, so that calls in the interval the clock jumped over are shown.
+bool withinWindow(qint64 last, qint64 second) {
+    const qint64 difference = second - last;
+    return difference >= 0 && difference < kDuplicateWindowSeconds;
 }
 
 std::size_t slot(ChannelSide side) { return static_cast<std::size_t>(sideIndex(side)); }
@@ -68,7 +77,20 @@ void ReceptionHandoff::startAction(const QStringList& arguments) {
 
 bool ReceptionHandoff::isRepeat(const LastCall& last, const QString& number, qint64 second) const {
     return last.valid && last.number.compare(number, Qt::CaseInsensitive) == 0 &&
-           second - last.second < kDuplicateWindowSeconds;
+           withinWindow(last.second, second);
+}
+
+// A page is a repeat only when a page with the same RIC, function and text
+// was handed on on this channel within the window: a corrected text or a
+// second alarm to the same pager is news. Pages outside the window (also
+// those stamped after `second`, from before the clock was set back) are
+// forgotten here.
+bool ReceptionHandoff::isRepeatedPage(ChannelSide side, const PocsagPage& page, qint64 second) {
+    std::deque<RecentPage>& recent = m_recentPages[slot(side)];
+    std::erase_if(recent, [&](const RecentPage& r) { return !withinWindow(r.second, second); });
+    return std::any_of(recent.begin(), recent.end(), [&](const RecentPage& r) {
+        return r.ric == page.ric && r.function == page.function && r.text == page.text;
+    });
 }
 
 void ReceptionHandoff::fmsReception(ChannelSide side, const FmsReception& reception,
@@ -185,11 +207,8 @@ void ReceptionHandoff::pocsagPage(ChannelSide side, const PocsagPage& page, Time
         return;
     }
     const qint64 second = wholeSeconds(time);
-    LastCall& last = m_lastPocsag[slot(side)];
-    // Only the RIC counts: another text to the same pager within the window
-    // is the same alarm sent again.
-    if (isRepeat(last, number, second)) {
-        return;
+    if (isRepeatedPage(side, page, second)) {
+        return; // a dropped repeat does not move the window
     }
     const CallDisplay display = lookUpCall(number, m_state.callNames, m_state.callAssignments);
     const QDateTime now = localTime(time);
@@ -202,7 +221,11 @@ void ReceptionHandoff::pocsagPage(ChannelSide side, const PocsagPage& page, Time
     if (m_outputs.receptions != nullptr) {
         m_outputs.receptions->pocsag(side, page, display.name.toStdString(), time);
     }
-    last = LastCall{number, second, true};
+    std::deque<RecentPage>& recent = m_recentPages[slot(side)];
+    if (recent.size() == kRecentPagesKept) {
+        recent.pop_front();
+    }
+    recent.push_back(RecentPage{page.ric, page.function, page.text, second});
     m_pageChanged = true;
     m_view.pocsagHandedOn(side, PocsagMessage{number, page.function, display.name, display.colour,
                                               time, text});

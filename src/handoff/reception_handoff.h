@@ -9,18 +9,21 @@
 //            -> action -> last call -> page flag -> TCP -> local message
 //            -> receptions
 //   POCSAG   filter -> duplicate test -> names -> grid row -> daily log
-//            -> action -> TCP -> local message -> receptions -> last RIC,
-//            page flag
+//            -> action -> TCP -> local message -> receptions -> recent
+//            pages, page flag
 //
 // The order is what receivers, logs and action programs have always seen,
 // so it stays as it is. Duplicate windows (20 s per channel) run on the
-// reception time, which is the recording clock when a file is decoded.
+// reception time, which is the recording clock when a file is decoded, and
+// a time before the one remembered (a clock set back) is never a repeat.
 #pragma once
 
 #include <QDateTime>
 
 #include <array>
+#include <deque>
 #include <set>
+#include <string>
 
 #include "decoders/common/reception_sink.h"
 #include "export/line_export.h"
@@ -34,6 +37,9 @@ namespace tolvana {
 /// Calls and messages repeated within this many whole seconds on the same
 /// channel are shown once: a unit is often alerted twice in a row.
 inline constexpr qint64 kDuplicateWindowSeconds = 20;
+/// Pages remembered per channel for the duplicate test; far more than a
+/// channel carries in the window (a page lasts at least 50 ms on the air).
+inline constexpr std::size_t kRecentPagesKept = 512;
 
 /// Where the hand-off sends lines and starts programs.
 struct HandoffOutputs {
@@ -75,7 +81,16 @@ private:
         bool valid = false;
     };
 
+    // A page handed on, as the duplicate test compares it.
+    struct RecentPage {
+        std::uint32_t ric = 0;
+        int function = 0;
+        std::string text;
+        qint64 second = 0;
+    };
+
     bool isRepeat(const LastCall& last, const QString& number, qint64 second) const;
+    bool isRepeatedPage(ChannelSide side, const PocsagPage& page, qint64 second);
     void report(const FileResult& result);
     void exportLine(const std::string& line);
     void startAction(const QStringList& arguments);
@@ -84,7 +99,7 @@ private:
     ReceptionView& m_view;
     HandoffOutputs m_outputs;
     std::array<LastCall, 2> m_lastZvei;
-    std::array<LastCall, 2> m_lastPocsag;
+    std::array<std::deque<RecentPage>, 2> m_recentPages; ///< oldest first
     bool m_pageChanged = false;
     /// Files (the status files by their folder) whose last write failed and
     /// was reported; a full disk fails every reception, but says so once.

@@ -221,9 +221,13 @@ Scenario build() {
              QStringLiteral("Wehrf\u00FChrer"));
     // The same call on the other receiver: each channel has its own window.
     b.zvei(kR, QStringLiteral("12345"), ffMuenchen);
-    // The same pager again on the same receiver, a few seconds later and with
-    // another text: within the duplicate window, so it is dropped.
-    b.pocsag(kL, 1234567, 0, QStringLiteral("Wiederholung"), 512.0, QString()).handedOn = false;
+    // The same page again on the same receiver, a few seconds later: within
+    // the duplicate window, so it is dropped. The same pager with another
+    // text (a second alarm) is news and is handed on.
+    b.pocsag(kL, 1234567, 3, QStringLiteral("Einsatz: Brand Wohnhaus, Hauptstra\u00DFe 12"), 512.0,
+             QStringLiteral("Wehrf\u00FChrer"))
+        .handedOn = false;
+    b.pocsag(kL, 1234567, 0, QStringLiteral("Wiederholung"), 512.0, QStringLiteral("Wehrf\u00FChrer"));
 
     // An unknown vehicle: shown and exported, no action, no status file.
     b.fms(kL, FmsFields{"87654321", 2, 0, 0, 0}, QStringLiteral("?"), asbHessen());

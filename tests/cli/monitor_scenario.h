@@ -5,7 +5,8 @@
 // changing twice, an order from the control room, a digital alarm, named and
 // unnamed five-tone calls, a call assigned to a vehicle, a filtered call, a
 // filtered pager message, pager messages at all three rates with umlauts and
-// HTML characters, and a page repeated within the duplicate window.
+// HTML characters, a page repeated within the duplicate window and another
+// text to the same pager within it.
 #pragma once
 
 #include <QByteArray>

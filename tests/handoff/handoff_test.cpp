@@ -281,19 +281,53 @@ TEST_F(HandoffTest, ZveiCadenceBelowTheWindowIsShownEveryOtherTime) {
     EXPECT_EQ(m_state->lists.zvei.rowCount(), 3); // 0 s, 30 s, 60 s
 }
 
-TEST_F(HandoffTest, PocsagDuplicateIsByRicOnlyAndPerChannel) {
-    m_handoff->pocsagPage(ChannelSide::Left, PocsagPage{1234567, 3, "Brand \u00D6lspur"}, at(16, 0, 0));
-    m_handoff->pocsagPage(ChannelSide::Left, PocsagPage{1234567, 1, "anderer Text"}, at(16, 0, 10));
-    m_handoff->pocsagPage(ChannelSide::Right, PocsagPage{1234567, 1, "anderer Text"}, at(16, 0, 11));
-    EXPECT_EQ(m_journal, (Journal{"action /usr/bin/alarm POC|1234567|3|Brand \u00D6lspur",
-                                  "tcp ##POC#1234567#3#Brand \u00D6lspur#+",
-                                  "local ##POC#1234567#3#Brand \u00D6lspur#+",
-                                  "poc L 1234567 Brand \u00D6lspur",
-                                  "action /usr/bin/alarm POC|1234567|1|anderer Text",
-                                  "tcp ##POC#1234567#1#anderer Text#+",
-                                  "local ##POC#1234567#1#anderer Text#+", "poc R 1234567 anderer Text"}));
+TEST_F(HandoffTest, PocsagDuplicateIsTheSamePageOnTheSameChannel) {
+    const PocsagPage alarm{1234567, 3, "Brand \u00D6lspur"};
+    m_handoff->pocsagPage(ChannelSide::Left, alarm, at(16, 0, 0));
+    m_handoff->pocsagPage(ChannelSide::Left, alarm, at(16, 0, 10)); // repeat
+    // Another text or function to the same pager is news: a correction, a
+    // second alarm.
+    m_handoff->pocsagPage(ChannelSide::Left, PocsagPage{1234567, 3, "Brand \u00D6lspur B27"}, at(16, 0, 10));
+    m_handoff->pocsagPage(ChannelSide::Left, PocsagPage{1234567, 1, "Brand \u00D6lspur"}, at(16, 0, 11));
+    m_handoff->pocsagPage(ChannelSide::Right, alarm, at(16, 0, 12)); // other channel
+    m_handoff->pocsagPage(ChannelSide::Left, alarm, at(16, 0, 15)); // repeat, behind two other pages
+    // 20 s after it was shown: the dropped repeats did not move the window.
+    m_handoff->pocsagPage(ChannelSide::Left, alarm, at(16, 0, 20));
+    m_handoff->pocsagPage(ChannelSide::Left, PocsagPage{1234567, 3, "Brand \u00D6lspur B27"}, at(16, 0, 29));
+    Journal shown;
+    for (const std::string& line : m_journal) {
+        if (line.starts_with("poc ")) {
+            shown.push_back(line);
+        }
+    }
+    EXPECT_EQ(shown, (Journal{"poc L 1234567 Brand \u00D6lspur", "poc L 1234567 Brand \u00D6lspur B27",
+                              "poc L 1234567 Brand \u00D6lspur", "poc R 1234567 Brand \u00D6lspur",
+                              "poc L 1234567 Brand \u00D6lspur"}));
+    EXPECT_EQ(std::vector<std::string>(m_journal.begin(), m_journal.begin() + 4),
+              (Journal{"action /usr/bin/alarm POC|1234567|3|Brand \u00D6lspur",
+                       "tcp ##POC#1234567#3#Brand \u00D6lspur#+",
+                       "local ##POC#1234567#3#Brand \u00D6lspur#+",
+                       "poc L 1234567 Brand \u00D6lspur"}));
+    EXPECT_EQ(m_state->lists.pocsag.rowCount(), 5);
     // The log keeps the Windows bytes of the row, the name from ZVEI.txt with its umlaut.
     EXPECT_TRUE(log("poc-2026-12-7.txt").startsWith("1234567\t3\tWehrf\xFChrer\t07.12.2026 16:00:00\tBrand \xD6lspur\r\n"));
+}
+
+// Live receptions carry the wall clock. When it is set back, the calls and
+// pages in the stretch it jumped over are new, not repeats of the ones
+// stamped later; from then on the window runs from them.
+TEST_F(HandoffTest, ClockSetBackIsNoRepeat) {
+    const PocsagPage page{4711, 2, "Probealarm"};
+    m_handoff->zveiSequence(ChannelSide::Left, ZveiSequence{"12345"}, at(15, 10, 0));
+    m_handoff->pocsagPage(ChannelSide::Left, page, at(15, 10, 0));
+    m_handoff->zveiSequence(ChannelSide::Left, ZveiSequence{"12345"}, at(15, 9, 50)); // set back 10 s
+    m_handoff->pocsagPage(ChannelSide::Left, page, at(15, 9, 50));
+    m_handoff->zveiSequence(ChannelSide::Left, ZveiSequence{"12345"}, at(15, 9, 55)); // repeat
+    m_handoff->pocsagPage(ChannelSide::Left, page, at(15, 9, 55));
+    m_handoff->zveiSequence(ChannelSide::Left, ZveiSequence{"12345"}, at(14, 0, 0)); // set back an hour
+    m_handoff->pocsagPage(ChannelSide::Left, page, at(14, 0, 0));
+    EXPECT_EQ(m_state->lists.zvei.rowCount(), 3);
+    EXPECT_EQ(m_state->lists.pocsag.rowCount(), 3);
 }
 
 TEST_F(HandoffTest, NothingGoesOutWhenTheOutputsAreOff) {

@@ -1,11 +1,21 @@
 // A ReceptionSink that keeps everything it is given, in order, for tests.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "decoders/common/reception_sink.h"
+
+namespace tolvana {
+
+// How a test failure shows a page.
+inline void PrintTo(const PocsagPage& page, std::ostream* os) {
+    *os << "{RIC " << page.ric << ", function " << page.function << ", \"" << page.text << "\"}";
+}
+
+} // namespace tolvana
 
 namespace tolvana::test {
 

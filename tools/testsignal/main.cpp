@@ -46,6 +46,7 @@ void usage(std::FILE* to) {
                  "  --seconds N         length (default 60)\n"
                  "  --seed N            random seed (default 1)\n"
                  "  --snr DB            white noise at this signal-to-noise ratio (default: none)\n"
+                 "  --level DBFS        peak level of the transmissions (default -10.3)\n"
                  "  --systems LIST      fms,zvei,pocsag (default: all)\n"
                  "  --left-only, --right-only\n"
                  "  --expect FILE       write the expected tolvana-decode lines to FILE\n"
@@ -421,6 +422,12 @@ int main(int argc, char* argv[]) {
             options.seed = static_cast<std::uint32_t>(seed);
         } else if (a == "--snr") {
             options.snrDb = parseNumber(a, value());
+        } else if (a == "--level") {
+            const double dbfs = parseNumber(a, value());
+            if (dbfs > 0.0 || dbfs < -60.0) {
+                usageError("--level expects a peak level from -60 to 0 dBFS");
+            }
+            options.amplitude = 32767.0 * std::pow(10.0, dbfs / 20.0);
         } else if (a == "--systems") {
             const std::string list = value();
             options.fms = list.find("fms") != std::string::npos;

@@ -64,12 +64,13 @@ struct ZveiSequence {
     std::string number; ///< digits "0".."9" and the letters of the special tones
 };
 
-/// One POCSAG transmission: the first address of the transmission with the
-/// text of the message decoded last in it.
+/// One address of a POCSAG transmission with the message that follows it.
 struct PocsagPage {
     std::uint32_t ric = 0; ///< 21-bit address: 18 address bits times 8 plus the frame
     int function = 0;      ///< 0..3
-    std::string text;      ///< UTF-8 (umlauts mapped from the German 7-bit set)
+    std::string text;      ///< UTF-8 (umlauts mapped from the German 7-bit set); empty: tone only
+
+    bool operator==(const PocsagPage&) const = default;
 };
 
 } // namespace tolvana

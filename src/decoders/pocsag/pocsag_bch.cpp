@@ -132,7 +132,7 @@ CodewordCheck checkCodeword(std::uint32_t received) noexcept {
     return CodewordCheck{fixed, corrected, true};
 }
 
-void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out) noexcept {
+void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out, int nextSyncOffset) noexcept {
     const std::size_t n = std::min(batch.size(), kBatchCodewords);
     batch = batch.first(n);
     out.size = n;
@@ -169,9 +169,23 @@ void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out) noexcep
             from[p][ur] = bestFrom;
         }
     }
+    // The sync codeword after the batch, found (within a few bits) where
+    // the receiver found it, is where the reading ends: a slip in the last
+    // codewords, which the batch alone cannot show, shows there. The reading
+    // must end in that step; one that cannot (a slip of more bits than are
+    // followed) ends as near as it can.
+    const bool endKnown = n == kBatchCodewords && nextSyncOffset != kUnknownOffset;
+    const auto endCost = [&](int q) {
+        const int c = cost[n - 1][static_cast<std::size_t>(q)];
+        if (!endKnown) {
+            return c;
+        }
+        const int move = std::abs(q - kInStep - nextSyncOffset);
+        return move == 0 ? c : c + kUnreachable / 4 * move;
+    };
     int r = kInStep;
     for (int q = 0; q < kReadings; ++q) {
-        if (cost[n - 1][static_cast<std::size_t>(q)] < cost[n - 1][static_cast<std::size_t>(r)]) {
+        if (endCost(q) < endCost(r)) {
             r = q;
         }
     }

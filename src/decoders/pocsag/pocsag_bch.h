@@ -60,6 +60,9 @@ CodewordCheck checkCodeword(std::uint32_t received) noexcept;
 inline constexpr std::size_t kBatchCodewords = 17;
 /// The largest slip, in bits either way, that the batch check follows.
 inline constexpr int kMaxSlipBits = 2;
+/// Where the sync codeword after a batch stood is not known (none came at
+/// its place, or the transmission ended first).
+inline constexpr int kUnknownOffset = 1000;
 
 /// One codeword of a batch as the batch check read it.
 struct BatchWord {
@@ -84,7 +87,10 @@ struct CheckedBatch {
 /// surest fit and every bit of movement as a cost, so that a batch received
 /// in step is never moved. Where the reading moves, the codeword at the move
 /// is marked, and so are the codewords before it that fit either reading.
-/// At most kBatchCodewords words are read.
-void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out) noexcept;
+/// At most kBatchCodewords words are read. `nextSyncOffset`: how many bits
+/// late (+) or early (-) the receiver found the sync codeword after the
+/// batch; the reading must end there.
+void checkBatch(std::span<const std::uint32_t> batch, CheckedBatch& out,
+                int nextSyncOffset = kUnknownOffset) noexcept;
 
 } // namespace tolvana::pocsag

@@ -1,10 +1,11 @@
 // POCSAG decoder chain of one channel side: the demodulator (audio to
 // batches of codewords) and the message decoder (batches to one page per
-// transmission), run once per captured buffer.
+// address), run once per captured buffer.
 //
 //   audio -> dither -> slicer -> clock tracker -> bit converter -> sync search
 //         -> codeword collector -> batch -> address / message steps
-//         -> at the end of the transmission: PocsagPage to the sink
+//         -> at the end of the transmission: one PocsagPage per address to
+//            the sink, in the order sent
 //
 // Frame and codeword layouts are drawn in pocsag_demodulator.h and
 // pocsag_message_decoder.h.
@@ -24,7 +25,8 @@ public:
     /// The chain's input block; the dispatcher writes it while POCSAG is on.
     ChannelBlock& block() noexcept { return m_block; }
     /// Runs all stages once on the block (one captured buffer). At the end of
-    /// a transmission that carried an address, the page goes to the sink.
+    /// a transmission, the page of each address goes to the sink, in the
+    /// order sent.
     void run(TimePoint now);
     /// Set while the receiver is synchronised (searching the next sync
     /// codeword or collecting codewords); the channel's FMS and ZVEI chains
@@ -36,6 +38,11 @@ public:
     const PocsagCodewordCounts& codewordCounts() const noexcept { return m_messages.counts(); }
 
 private:
+    // Pages held before a transmission that is still going on hands them on.
+    static constexpr std::size_t kHandOnEarly = 32;
+
+    void handOn(TimePoint now);
+
     ChannelSide m_side;
     ReceptionSink* m_sink;
     PocsagDemodulator m_demodulator;

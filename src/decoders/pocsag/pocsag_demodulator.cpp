@@ -2,7 +2,9 @@
 #include "decoders/pocsag/pocsag_demodulator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -41,6 +43,26 @@ constexpr double kLockRunPeriods = 32.0;
 // before the lock test; a margin of 10 % fails it for any period drift
 // below 5 %.
 constexpr double kHeldRunPeriods = 35.0;
+// The next batch's sync codeword is looked for this many bits either side
+// of where it belongs, and taken with up to this many wrong bits. Noise
+// matches it that well somewhere in the nine places with a chance of about
+// 1 in 11000 (41449 of the 2^32 words of 32 bits lie within 4 bits of it),
+// while a signal weak enough to lose more than 4 of its 32 bits loses most
+// pages anyway.
+constexpr int kSyncSlackBits = 4;
+constexpr int kSyncMaxErrors = 4;
+// The first sync codeword of a transmission is taken with up to this many
+// wrong bits where the 32 bits before it are the end of the preamble with
+// up to kPreambleEndMaxErrors wrong. Noise gives both at once with a
+// chance of about 10^-9 per bit.
+constexpr int kFirstSyncMaxErrors = 3;
+constexpr int kPreambleEndMaxErrors = 4;
+// A preamble period measured again that differs by more than this share from
+// the bit clock's restarts the clock if the clock has not locked: it was
+// started on noise before the preamble, on a period too far off to follow.
+// A clock that has locked follows the signal better than the runs measure
+// it in noise (2 % off at 6 dB at 2400 bit/s).
+constexpr double kRestartShare = 0.02;
 // Runs of the preamble: a clean stream of runs between 1 and 9 bits.
 constexpr double kPreambleMaxBits = 9.0;
 constexpr int kPreambleBitsNeeded = 50;
@@ -73,31 +95,36 @@ bool sixteenBit(const ChannelBlock& block) noexcept {
 } // namespace
 
 void PocsagDemodulator::process(const ChannelBlock& block) noexcept {
-    slice(block);
+    // A discriminator near its threshold adds clicks of one or two samples
+    // at full swing. Taken as they come, each one splits a run into three
+    // and lifts a peak so far that the threshold reaches the signal level.
+    // The median of the last five samples removes them and keeps the edges
+    // where they are (two samples late, the same for every edge); the
+    // shortest bit the clock tracker accepts is eight samples long.
+    ChannelBlock filtered;
+    pocsag::filterClicks(block, m_clicks, filtered);
+    slice(block, filtered);
     trackClock();
-    convertBits();
+    clockBits(filtered);
     searchSync();
     collectCodewords();
+    releaseHeldBatch();
 }
 
 void PocsagDemodulator::resetReceiver() noexcept {
     m_receiver = PocsagReceiver::Idle;
     m_endOfTransmission = false;
     m_batchReady = false;
+    m_batchHeld = false;
+    m_newBatchPending = false;
+    m_syncWindow = SyncWindow{};
+    m_clock.stop();
 }
 
 // Schmitt trigger: the level goes high above half the positive peak and low
 // below half the negative peak. Each run is measured between the two
 // threshold crossings, interpolated between samples.
-void PocsagDemodulator::slice(const ChannelBlock& block) noexcept {
-    // A discriminator near its threshold adds clicks of one or two samples
-    // at full swing. Taken as they come, each one splits a run into three and
-    // inserts two bits, and it lifts a peak so far that the threshold reaches
-    // the signal level. The median of the last five samples removes them and
-    // keeps the edges where they are (two samples late, the same for every
-    // edge); the shortest bit the clock tracker accepts is eight samples long.
-    ChannelBlock filtered;
-    pocsag::filterClicks(block, m_clicks, filtered);
+void PocsagDemodulator::slice(const ChannelBlock& block, const ChannelBlock& filtered) noexcept {
     // Samples of 16 bits (all that a sound card or a file gives) keep the
     // peaks within the decay table; anything else takes the double path.
     if (fitsTable(m_positivePeak) && fitsTable(m_negativePeak) && sixteenBit(block) && !m_doublesOnly) {
@@ -255,11 +282,11 @@ void PocsagDemodulator::trackClock() noexcept {
     // per sample plus a held-level close), but never read overwritten ones.
     m_runsTracked = std::max(m_runsTracked, m_runsWritten - std::min<std::uint64_t>(m_runsWritten, kRunRing));
     for (; m_runsTracked < m_runsWritten; ++m_runsTracked) {
-        trackRun(m_runs[m_runsTracked % kRunRing].length, m_runsTracked);
+        trackRun(m_runs[m_runsTracked % kRunRing].length);
     }
 }
 
-void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
+void PocsagDemodulator::trackRun(double r) noexcept {
     double& p = m_bitPeriod;
     auto& h = m_histogram;
     p = std::max(p, kMinBitPeriod);
@@ -298,9 +325,19 @@ void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
     const bool clean = std::abs(older - p) / (p + older) <= 0.1 && h[1] / 4.0 >= h[0] &&
                        r <= kLockRunPeriods * p;
     if (!clean) {
-        if (m_receiver != PocsagReceiver::Idle && !m_endOfTransmission) {
+        // Once a sync codeword has been found, the batches themselves tell
+        // where the transmission ends (see searchSync): the runs cannot.
+        // Noise at some levels gives the slicer runs whose lengths pass for
+        // a bit stream for seconds, and a transmission would run into the
+        // next one; deep noise on a weak signal fails them in the middle of
+        // a batch. And the bit clock reads the samples, not the runs: a run
+        // that ends the transmission here would cut off the bits the clock
+        // has still to read before it (a dead carrier is closed as a run 35
+        // bits after the last change).
+        const bool synchronised =
+            m_receiver == PocsagReceiver::SearchingSync || m_receiver == PocsagReceiver::Collecting;
+        if (m_receiver != PocsagReceiver::Idle && !m_endOfTransmission && !synchronised) {
             m_endOfTransmission = true;
-            m_transmissionRunsEnd = number + 1;
         }
         m_preambleSum = 0.0;
         m_preambleCount = 0;
@@ -313,11 +350,16 @@ void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
     const bool measuring =
         m_receiver == PocsagReceiver::Idle || m_receiver == PocsagReceiver::PreambleFound;
     if (m_preambleCount > kPreambleBitsNeeded && measuring) {
+        const double period = m_preambleSum / m_preambleCount;
         if (m_receiver == PocsagReceiver::Idle) {
             m_receiver = PocsagReceiver::PreambleFound;
             m_bitsRead = m_bitsWritten;
+        } else if (!m_clock.locked() && std::abs(period - m_clock.period()) > kRestartShare * period) {
+            // The preamble found first was noise, or the clock ran off: it
+            // starts again on the period measured now.
+            m_restartClock = true;
         }
-        m_preamblePeriod = m_preambleSum / m_preambleCount;
+        m_preamblePeriod = period;
         m_preambleSum = 0.0;
         m_preambleCount = 0;
     }
@@ -328,73 +370,137 @@ void PocsagDemodulator::trackRun(double r, std::uint64_t number) noexcept {
     }
 }
 
-// Runs become bits with the period measured on the preamble, which holds for
-// the whole transmission. The converter does not restart when a transmission
-// starts: the runs since the end of the last one (noise, the preamble) pass
-// through the sync search first and do no harm there.
-void PocsagDemodulator::convertBits() noexcept {
+// While a transmission is received, the bit clock turns the samples into
+// bits (see pocsag_bit_clock.h), from the block in which the preamble was
+// found, with the bit period measured on it.
+void PocsagDemodulator::clockBits(const ChannelBlock& filtered) noexcept {
     if (m_receiver == PocsagReceiver::Idle) {
-        return;
-    }
-    // Nothing after the run that ended the transmission belongs to it.
-    const std::uint64_t end = m_endOfTransmission ? std::min(m_runsWritten, m_transmissionRunsEnd)
-                                                  : m_runsWritten;
-    std::uint64_t n = std::max(m_runsConverted, m_runsWritten - std::min<std::uint64_t>(m_runsWritten, kRunRing));
-    // The bit counters in locals: a store into the byte ring may alias any
-    // member, so the compiler would otherwise reload them after every bit.
-    std::uint64_t written = m_bitsWritten;
-    std::uint64_t read = m_bitsRead;
-    const double period = m_preamblePeriod;
-    for (; n < end; ++n) {
-        const Run& run = m_runs[n % kRunRing];
-        // A run shorter than half a bit still gives one bit. A run longer than
-        // the bit ring can only be the end of a transmission (it fails the
-        // lock test): it is cut to the ring's size.
-        const double count =
-            std::clamp(pocsag::nearestWhole(run.length / period), 1.0, static_cast<double>(kBitRing));
-        const std::uint8_t bit = run.high ? 1 : 0;
-        for (int i = static_cast<int>(count); i > 0; --i) {
-            if (written - read == kBitRing) {
-                ++read; // only a cut-down overlong run fills the ring: drop its oldest bit
+        m_clock.stop();
+    } else if (!m_endOfTransmission) {
+        if (!m_clock.running() || m_restartClock) {
+            m_clock.start(filtered, m_preamblePeriod);
+            m_restartClock = false;
+        }
+        pocsag::BitClock::Bits bits;
+        // On the preamble (a bit change every bit) the clock takes bigger
+        // steps, until the sync codeword is found.
+        const std::size_t count = m_clock.run(filtered, bits, m_receiver == PocsagReceiver::PreambleFound);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (m_bitsWritten - m_bitsRead == kBitRing) {
+                ++m_bitsRead; // cannot happen: the bits are read in every block
             }
-            m_bits[written % kBitRing] = bit;
-            ++written;
+            m_bits[m_bitsWritten++ % kBitRing] = bits[i];
         }
     }
-    m_bitsWritten = written;
-    m_bitsRead = read;
-    m_runsConverted = std::max(m_runsConverted, n);
+    m_clock.keepTail(filtered);
 }
 
 void PocsagDemodulator::searchSync() noexcept {
-    if (m_receiver != PocsagReceiver::PreambleFound && m_receiver != PocsagReceiver::SearchingSync) {
+    if (m_receiver == PocsagReceiver::SearchingSync) {
+        checkNextSync();
         return;
     }
+    if (m_receiver != PocsagReceiver::PreambleFound) {
+        return;
+    }
+    // The first sync codeword follows the preamble's alternating bits
+    // (1010...10 as sent). Right behind them, a few wrong bits in it are
+    // noise; anywhere else it must come exactly.
+    constexpr std::uint32_t kPreambleEnd = 0xAAAAAAAAu;
     bool found = false;
     while (!found && bitAvailable()) {
+        const std::uint32_t before = m_shift;
         m_shift = (m_shift << 1) | takeBit();
-        if (m_shift == pocsag::kSyncCodeword) {
-            m_inverted = false;
-            found = true;
-        } else if (~m_shift == pocsag::kSyncCodeword) {
-            m_inverted = true;
-            found = true;
+        const std::uint32_t outgoing = before >> 31;
+        m_previousWord = (m_previousWord << 1) | outgoing;
+        for (const bool inverted : {false, true}) {
+            const std::uint32_t sync = inverted ? ~pocsag::kSyncCodeword : pocsag::kSyncCodeword;
+            const std::uint32_t preamble = inverted ? ~kPreambleEnd : kPreambleEnd;
+            const int errors = std::popcount(m_shift ^ sync);
+            if (errors == 0 || (errors <= kFirstSyncMaxErrors &&
+                                std::popcount(m_previousWord ^ preamble) <= kPreambleEndMaxErrors)) {
+                m_inverted = inverted;
+                found = true;
+                break;
+            }
         }
     }
     if (found) {
+        startBatch();
+    }
+}
+
+void PocsagDemodulator::startBatch() noexcept {
+    m_receiver = PocsagReceiver::Collecting;
+    m_bitCount = 0;
+    m_batch.fill(0);
+    m_batch[0] = pocsag::kSyncCodeword;
+    m_batchFill = 1;
+    m_nextSyncOffset = pocsag::kUnknownOffset;
+    m_newBatchPending = false;
+}
+
+// A transmitter sends its batches back to back: the next sync codeword
+// follows the last codeword of a batch at once. It is looked for there, a
+// few bits either side (the reading may have slipped inside the batch), and
+// with a few wrong bits (noise); the best match in that window starts the
+// next batch. Where none comes, the transmission has ended, whatever follows
+// later: the next transmission starts with a preamble of its own.
+//
+// The batch before is held until then: where the sync codeword stands
+// tells the message decoder how far the reading has slipped by the end of
+// that batch.
+void PocsagDemodulator::checkNextSync() noexcept {
+    const std::uint32_t expected = m_inverted ? ~pocsag::kSyncCodeword : pocsag::kSyncCodeword;
+    while (m_syncWindow.bits < 32 + kSyncSlackBits && bitAvailable()) {
+        m_shift = (m_shift << 1) | takeBit();
+        ++m_syncWindow.bits;
+        if (m_syncWindow.bits < 32 - kSyncSlackBits) {
+            continue;
+        }
+        const int errors = std::popcount(m_shift ^ expected);
+        const int away = std::abs(m_syncWindow.bits - 32);
+        if (errors < m_syncWindow.bestErrors ||
+            (errors == m_syncWindow.bestErrors && away < std::abs(m_syncWindow.bestBits - 32))) {
+            m_syncWindow.bestErrors = errors;
+            m_syncWindow.bestBits = m_syncWindow.bits;
+            m_syncWindow.bestRead = m_bitsRead;
+        }
+    }
+    if (m_syncWindow.bits < 32 + kSyncSlackBits) {
+        return; // the window is not complete yet
+    }
+    // The bits after the best match are read again, as the first codeword
+    // of the batch; they are still in the ring (the window is a few bits).
+    const bool found =
+        m_syncWindow.bestErrors <= kSyncMaxErrors && m_bitsWritten - m_syncWindow.bestRead < kBitRing;
+    if (found) {
+        m_bitsRead = m_syncWindow.bestRead;
         m_receiver = PocsagReceiver::Collecting;
         m_bitCount = 0;
+        m_newBatchPending = true;
+    } else if (!m_endOfTransmission) {
+        m_endOfTransmission = true;
     }
-    m_batch.fill(0);
-    m_batch[0] = m_inverted ? ~m_shift : m_shift;
-    m_batchFill = 1;
+    if (m_batchHeld) {
+        m_batchHeld = false;
+        m_batchReady = true;
+        m_nextSyncOffset = found ? m_syncWindow.bestBits - 32 : pocsag::kUnknownOffset;
+    }
+    m_syncWindow = SyncWindow{};
 }
 
 void PocsagDemodulator::collectCodewords() noexcept {
-    if (m_receiver != PocsagReceiver::Collecting) {
+    if (m_receiver != PocsagReceiver::Collecting || m_batchReady) {
         return;
     }
-    while (!m_batchReady && bitAvailable()) {
+    if (m_newBatchPending) {
+        if (m_endOfTransmission) {
+            return; // not a codeword of the new batch yet
+        }
+        startBatch();
+    }
+    while (bitAvailable()) {
         m_shift = (m_shift << 1) | takeBit();
         if (++m_bitCount < 32) {
             continue;
@@ -402,19 +508,35 @@ void PocsagDemodulator::collectCodewords() noexcept {
         m_bitCount = 0;
         const std::uint32_t word = m_inverted ? ~m_shift : m_shift;
         m_batch[static_cast<std::size_t>(m_batchFill++)] = word;
-        if (word == 0 || m_batchFill == kBatchWords) {
+        if (word == 0) {
             // A zero word is what a dead carrier gives: it ends the batch
             // and is not kept.
+            --m_batchFill;
             m_batchReady = true;
             m_receiver = PocsagReceiver::SearchingSync;
-            if (word == 0) {
-                --m_batchFill;
-            }
+            m_syncWindow = SyncWindow{};
+            return;
+        }
+        if (m_batchFill == kBatchWords) {
+            m_batchHeld = true; // until the next sync codeword is found or missed
+            m_receiver = PocsagReceiver::SearchingSync;
+            m_syncWindow = SyncWindow{};
+            return;
         }
     }
     // The part of a batch received before the end still counts.
     if (m_endOfTransmission) {
         m_batchReady = true;
+    }
+}
+
+void PocsagDemodulator::releaseHeldBatch() noexcept {
+    // The transmission ended before the place of the next sync codeword was
+    // read: the batch goes as it is.
+    if (m_endOfTransmission && m_batchHeld) {
+        m_batchHeld = false;
+        m_batchReady = true;
+        m_nextSyncOffset = pocsag::kUnknownOffset;
     }
 }
 

@@ -17,9 +17,27 @@
 // no setting, and takes either level as the bit 1 (the sync codeword tells).
 //
 // Stages per buffer: dither, click filter, Schmitt-trigger slicer (level
-// changes become signed run lengths), clock tracker (bit period, preamble, lock test), bit
-// converter (runs to bits), sync search in either polarity, codeword
-// collector (bits to the batch). The message decoder takes it from there.
+// changes become signed run lengths), clock tracker (bit period, preamble,
+// lock test on the runs), bit clock (while receiving: one bit per bit
+// period from the samples themselves, see pocsag_bit_clock.h), sync search
+// in either polarity, codeword collector (bits to the batch). The message
+// decoder takes it from there.
+//
+// The runs find the preamble and measure its bit period; they do not make
+// the bits. A run length rounded to bits turns every noise spike that
+// crosses the slicer's threshold into bits gained or lost, and the rest of
+// the batch slips; the bit clock sums each bit period's samples and moves
+// its boundaries a little at a time. Measured with white noise over the
+// whole band (bench/noise_sweep.py, 50 transmissions per point): at
+// 2400 bit/s and 6 dB, 8 % of the pages came through with the runs, 100 %
+// with the bit clock; at 1200 bit/s and 4 dB, 24 % and 98 %.
+//
+// Where a transmission ends: once a sync codeword has been found, the next
+// one is looked for where it belongs, right after each batch (a few bits
+// either side, a few bits wrong); where it is missing, the transmission has
+// ended. The runs' statistics no longer decide that: noise at some levels
+// passes for a bit stream for seconds, and deep noise on a weak signal
+// fails them in the middle of a batch.
 #pragma once
 
 #include <array>
@@ -28,6 +46,8 @@
 #include <span>
 
 #include "decoders/common/types.h"
+#include "decoders/pocsag/pocsag_bch.h"
+#include "decoders/pocsag/pocsag_bit_clock.h"
 #include "decoders/pocsag/pocsag_click_filter.h"
 
 namespace tolvana {
@@ -76,6 +96,10 @@ public:
     std::span<const std::uint32_t> batch() const noexcept {
         return {m_batch.data(), static_cast<std::size_t>(m_batchFill)};
     }
+    /// How many bits late (+) or early (-) the sync codeword after the
+    /// batch came, or pocsag::kUnknownOffset when none followed it at its
+    /// place.
+    int nextSyncOffset() const noexcept { return m_nextSyncOffset; }
     /// The batch has been read; the collector may fill the next one.
     void releaseBatch() noexcept { m_batchReady = false; }
     /// After the end-of-transmission hand-off: idle, ready for the next preamble.
@@ -117,7 +141,7 @@ private:
         double first = 0.0; // the smaller of the two that apply
     };
 
-    void slice(const ChannelBlock& block) noexcept;
+    void slice(const ChannelBlock& block, const ChannelBlock& filtered) noexcept;
     void sliceWholeNumbers(const ChannelBlock& x) noexcept;
     void sliceDoubles(const ChannelBlock& x) noexcept;
     SlicerLimits slicerLimits() const noexcept;
@@ -125,10 +149,13 @@ private:
     bool holdLevel(const SlicerLimits& limits, SlicerLevel& level) noexcept;
     void closeRun(double length, bool high) noexcept;
     void trackClock() noexcept;
-    void trackRun(double r, std::uint64_t number) noexcept;
-    void convertBits() noexcept;
+    void trackRun(double r) noexcept;
+    void clockBits(const ChannelBlock& filtered) noexcept;
     void searchSync() noexcept;
+    void checkNextSync() noexcept;
+    void startBatch() noexcept;
     void collectCodewords() noexcept;
+    void releaseHeldBatch() noexcept;
     bool bitAvailable() const noexcept { return m_bitsRead != m_bitsWritten; }
     std::uint8_t takeBit() noexcept { return m_bits[m_bitsRead++ % kBitRing]; }
 
@@ -148,8 +175,6 @@ private:
     std::array<Run, kRunRing> m_runs{};
     std::uint64_t m_runsWritten = 0;
     std::uint64_t m_runsTracked = 0;
-    std::uint64_t m_runsConverted = 0;
-    std::uint64_t m_transmissionRunsEnd = 0; // past the run that ended it; valid with the end flag
 
     // Clock tracker
     double m_bitPeriod = 8.0; // the shortest period: octaves are found upwards
@@ -162,16 +187,34 @@ private:
     PocsagReceiver m_receiver = PocsagReceiver::Idle;
     bool m_endOfTransmission = false;
 
+    // Bit clock
+    pocsag::BitClock m_clock;
+    bool m_restartClock = false;
+
     // Bits, sync search and codeword collector
     std::array<std::uint8_t, kBitRing> m_bits{};
     std::uint64_t m_bitsWritten = 0;
     std::uint64_t m_bitsRead = 0;
     std::uint32_t m_shift = 0;
+    std::uint32_t m_previousWord = 0; ///< the 32 bits before m_shift, while the first sync is searched
     bool m_inverted = false;
     int m_bitCount = 0;
     std::array<std::uint32_t, kBatchWords> m_batch{};
     int m_batchFill = 0;
     bool m_batchReady = false;
+    bool m_batchHeld = false;       ///< complete, waiting for the next sync codeword's place
+    bool m_newBatchPending = false; ///< next sync found; the batch starts once the last is read
+    int m_nextSyncOffset = 0;
+
+    // Where the next batch's sync codeword is looked for: the bits read
+    // since the last batch ended, and the best match so far.
+    struct SyncWindow {
+        int bits = 0;
+        int bestErrors = 33;
+        int bestBits = 0;
+        std::uint64_t bestRead = 0; ///< the bit read index after the best match
+    };
+    SyncWindow m_syncWindow;
 };
 
 } // namespace tolvana

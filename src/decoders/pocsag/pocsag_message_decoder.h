@@ -1,4 +1,5 @@
-// POCSAG message decoder: the batches of one transmission in, one page out.
+// POCSAG message decoder: the batches of one transmission in, one page per
+// address out.
 //
 //   address codeword (flag 0)              message codeword (flag 1)
 //    31 30            13 12 11 10   1  0     31 30                 11 10   1  0
@@ -26,15 +27,18 @@
 // function (the function selects the alert), so the content decides
 // (isNumeric).
 //
-// A transmission gives at most one page: the RIC and function of its first
-// address, with the text of the message decoded last in it. A message runs
-// until a codeword that is neither a message codeword nor the sync codeword,
-// so it continues across batches.
+// Every address taken is a page of its own: its RIC, its own function bits
+// and the text of the message codewords after it, up to the next address,
+// idle or the end of the transmission (empty for a tone-only page). A
+// transmission often alerts several pagers at once (an alarm to several
+// units), each with its own text or none. A message runs until a codeword
+// that is neither a message codeword nor the sync codeword, so it continues
+// across batches. The pages of a transmission are handed on at its end, in
+// the order sent.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
@@ -43,6 +47,10 @@
 
 namespace tolvana {
 
+namespace pocsag {
+struct BatchEvidence;
+} // namespace pocsag
+
 /// What the codeword check has seen since the decoder was made.
 struct PocsagCodewordCounts {
     std::uint64_t codewords = 0;     ///< codewords read, sync codewords included
@@ -50,20 +58,33 @@ struct PocsagCodewordCounts {
     std::uint64_t uncorrectable = 0; ///< of them, three or more bits wrong
     std::uint64_t slips = 0;         ///< bit slips followed inside a batch
     std::uint64_t untrusted = 0;     ///< valid addresses not taken where the reading was doubtful
+    std::uint64_t overflow = 0;      ///< addresses dropped because kMaxPages pages were held
 };
 
 class PocsagMessageDecoder {
 public:
-    PocsagMessageDecoder() { m_text.reserve(kMaxTextBytes); }
+    PocsagMessageDecoder() = default;
+
+    /// Pages of one transmission held at most; a longer transmission hands
+    /// its pages on as it goes (see PocsagDecoder::run).
+    static constexpr std::size_t kMaxPages = 64;
 
     /// One batch as the demodulator collected it; position 0 is the sync
-    /// codeword. Every batch is read from its position 0.
-    void processBatch(std::span<const std::uint32_t> batch);
-    /// The transmission has ended: the page, if an address was taken and the
-    /// transmission was seen to be POCSAG (an idle or sync codeword counted);
-    /// then everything of the transmission is forgotten.
-    std::optional<PocsagPage> endTransmission();
+    /// codeword. Every batch is read from its position 0. `nextSyncOffset`:
+    /// where the sync codeword after it was found (see checkBatch).
+    void processBatch(std::span<const std::uint32_t> batch, int nextSyncOffset = pocsag::kUnknownOffset);
+    /// The transmission has ended: the page still open is closed with the
+    /// message codewords received up to here, and if the transmission was
+    /// not seen to be POCSAG (no idle or sync codeword counted) its pages are
+    /// dropped. Everything else of the transmission is forgotten; the pages
+    /// stay in pages() until dropPages().
+    void endTransmission();
 
+    /// The pages closed so far, in the order their addresses were sent.
+    std::span<const PocsagPage> pages() const noexcept { return {m_pages.data(), m_pageCount}; }
+    /// Forgets the closed pages (after they were handed on).
+    void dropPages() noexcept { m_pageCount = 0; }
+    /// An address has been taken whose page is still open.
     bool addressPending() const noexcept { return m_addressPending; }
     const PocsagCodewordCounts& counts() const noexcept { return m_counts; }
 
@@ -86,8 +107,11 @@ private:
     static constexpr std::size_t kMaxMessageWords = 63; // 180 characters
     static constexpr std::size_t kMaxTextBytes = 5 * 180;
 
-    void addressStep(const pocsag::CheckedBatch& batch, std::size_t position);
+    void addressStep(const pocsag::CheckedBatch& batch, std::size_t position,
+                     const pocsag::BatchEvidence& evidence);
     bool messageStep(const pocsag::BatchWord& word);
+    /// Ends the message of the open page: its codewords become its text.
+    void closePage();
 
     enum class Mode : std::uint8_t { Address, Message };
 
@@ -98,7 +122,10 @@ private:
     std::array<std::uint32_t, kMaxMessageWords> m_messageWords{};
     std::uint64_t m_damagedWords = 0; ///< bit i: message codeword i beyond repair
     std::size_t m_messageCount = 0;
-    std::string m_text;
+    // Closed pages; their texts keep their room from one transmission to the
+    // next, so that decoding allocates nothing once each slot has been used.
+    std::array<PocsagPage, kMaxPages> m_pages{};
+    std::size_t m_pageCount = 0;
     int m_idleCount = 0;
     int m_syncCount = 0;
     PocsagCodewordCounts m_counts;

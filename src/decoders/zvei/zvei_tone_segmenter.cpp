@@ -7,16 +7,23 @@ namespace tolvana {
 
 namespace {
 
-constexpr double kSteadyLimit = 0.01;
+// A pair of entries is steady when they differ by less than this share of
+// their sum (2.7 % of either). In white noise 3 dB below the tones over the
+// whole band, neighbouring readings of one tone differ by up to about 1 %
+// of their sum (see zvei_tone_tracker.h); the closest tones that follow
+// each other in a call, 9 (2200 Hz) and J (2135 Hz), differ by 1.5 %. (7
+// and L, 0.8 % apart, were never told apart here: the labels do that.)
+constexpr double kSteadyLimit = 0.0135;
 constexpr std::int32_t kShortestTone = 5; // steady pairs
 constexpr std::int32_t kLongestTone = 9;  // steady pairs, tones 1 to 4
 // A tone's frequency is the mean of its steady run without the run's first
-// and last two entries: an entry whose 100 samples reach into the next tone
+// and last two entries: an entry whose 150 samples reach into the next tone
 // (or still carry the filter's and the tracker's memory of the previous one)
-// can be within 1 % of its neighbour, sit in the run and still be off by
-// that much. In noise every entry scatters, and the mean of the run's inside
-// scatters half as much as one entry: one entry of a 7 (1830 Hz) in 3 dB of
-// noise reads now and then above 1855 Hz, as an L; the mean does not.
+// can be within the limit of its neighbour, sit in the run and still be
+// off by that much. In noise every entry scatters, and the mean of the
+// run's inside scatters half as much as one entry: one entry of a 7
+// (1830 Hz) in deep noise reads now and then above 1855 Hz, as an L; the
+// mean does not.
 constexpr std::size_t kEdge = 2;
 // The fifth tone may be held for seconds: the mean of its first entries
 // after the edge.
@@ -31,6 +38,11 @@ double meanOf(const ZveiToneRing& ring, std::size_t newest, std::size_t count) n
         sum += ring.at(newest - k);
     }
     return sum / static_cast<double>(count);
+}
+
+// Unsteady markers (1.0) and empty entries (0) never make a steady pair.
+double relativeChange(double a, double b) noexcept {
+    return b > ZveiToneRing::kUnsteady ? std::abs(b - a) / (b + a) : 1.0;
 }
 
 } // namespace
@@ -49,9 +61,20 @@ bool ZveiToneSegmenter::consume(ZveiToneRing& ring) noexcept {
     while (j < pairs && !complete) {
         const std::size_t ai = base + j;
         const double a = ring.at(ai);
-        const double b = ring.at(ai + 1);
-        // Unsteady markers (1.0) and empty entries (0) never make a steady pair.
-        const double rel = b > ZveiToneRing::kUnsteady ? std::abs(b - a) / (b + a) : 1.0;
+        double rel = relativeChange(a, ring.at(ai + 1));
+        // One entry that does not fit between two that fit each other (a
+        // burst of noise) is taken for theirs. A tone lasts six entries or
+        // more, so no tone is lost this way. The entry after it may not be
+        // there yet: the pair waits.
+        if (rel > kSteadyLimit && a > ZveiToneRing::kUnsteady) {
+            if (j + 1 == pairs) {
+                break;
+            }
+            if (relativeChange(a, ring.at(ai + 2)) < kSteadyLimit) {
+                ring.entries[(ai + 1) & ZveiToneRing::kMask] = a;
+                rel = 0.0;
+            }
+        }
 
         if (rel > kSteadyLimit) {
             // The run's entries are ai - steady .. ai.

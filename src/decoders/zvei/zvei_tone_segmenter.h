@@ -8,9 +8,9 @@
 //              |      pairs      |            |       |       |   pairs    |
 //                   tone 1          tone 2     tone 3  tone 4     tone 5
 //
-// A pair of neighbouring entries is steady when they differ by less than 1 %
-// of their sum. When a steady run ends (the next pair is not steady), tones 1
-// to 4 are kept if the run was 5 to 9 pairs long (about 45 to 90 ms; nominal
+// A pair of neighbouring entries is steady when they differ by less than
+// 1.35 % of their sum. When a steady run ends (the next pair is not
+// steady), tones 1 to 4 are kept if the run was 5 to 9 pairs long (about 45 to 90 ms; nominal
 // 70 ms), the fifth tone if it was 5 pairs or longer, since a sender may hold
 // the last tone. Shorter or longer runs are passed over without harm, but six
 // unsteady pairs in a row (about 54 ms without a tone) end the call. A tone's

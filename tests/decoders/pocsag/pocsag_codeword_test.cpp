@@ -8,6 +8,7 @@
 
 #include "decoders/pocsag/pocsag_bch.h"
 #include "decoders/pocsag/pocsag_message_decoder.h"
+#include "support/collecting_sink.h"
 #include "support/pocsag_encoder.h"
 
 namespace tolvana {
@@ -69,18 +70,36 @@ TEST(PocsagBch, ThreeBitErrorsAreNeverTakenForAnotherCodeword) {
     }
 }
 
-// Feeds codewords as batches of 17 (sync first) and ends the transmission.
-std::optional<PocsagPage> receive(PocsagMessageDecoder& decoder, const Words& words) {
+// Feeds codewords as batches of 17 (sync first) and ends the transmission:
+// its pages, in order. A batch followed by another one is told that the
+// next sync codeword came in step, as the receiver finds it.
+std::vector<PocsagPage> receiveAll(PocsagMessageDecoder& decoder, const Words& words) {
     for (std::size_t at = 0; at < words.size(); at += 17) {
         const std::size_t n = std::min<std::size_t>(17, words.size() - at);
-        decoder.processBatch({words.data() + at, n});
+        const bool followed = at + 17 < words.size() && words[at + 17] == test::kPocsagSync;
+        decoder.processBatch({words.data() + at, n}, followed ? 0 : pocsag::kUnknownOffset);
     }
-    return decoder.endTransmission();
+    decoder.endTransmission();
+    std::vector<PocsagPage> pages(decoder.pages().begin(), decoder.pages().end());
+    decoder.dropPages();
+    return pages;
+}
+
+// The one page of a transmission that sends one address, if it was taken.
+std::optional<PocsagPage> receive(PocsagMessageDecoder& decoder, const Words& words) {
+    const std::vector<PocsagPage> pages = receiveAll(decoder, words);
+    EXPECT_LE(pages.size(), 1u);
+    return pages.empty() ? std::nullopt : std::optional<PocsagPage>(pages.front());
 }
 
 std::optional<PocsagPage> receive(const Words& words) {
     PocsagMessageDecoder decoder;
     return receive(decoder, words);
+}
+
+std::vector<PocsagPage> receiveAll(const Words& words) {
+    PocsagMessageDecoder decoder;
+    return receiveAll(decoder, words);
 }
 
 Words batchWith(std::size_t position, std::uint32_t word) {
@@ -123,16 +142,32 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{test::germanSevenBit("Br\u00E4nde Stra\u00DFe"),
                                "Br\u00E4nde Stra\u00DFe"}));
 
-TEST(PocsagMessageDecoder, OneTransmissionGivesFirstAddressAndLastText) {
-    const Words twoCalls = test::pocsagBatches(
-        {{1000001, 1, PocsagCall::Kind::Alphanumeric, "erste"},
-         {1000002, 2, PocsagCall::Kind::Alphanumeric, "zweite"},
-         {1000003, 3, PocsagCall::Kind::AddressOnly, ""}});
-    const auto page = receive(twoCalls);
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->ric, 1000001u);
-    EXPECT_EQ(page->function, 1);
-    EXPECT_EQ(page->text, "zweite");
+// An alarm to several units in one transmission: every address is a page of
+// its own with its own function and the message after it, tone-only,
+// numeric and text pages mixed, also two pages to the same pager and a
+// message that runs from one batch into the next.
+TEST(PocsagMessageDecoder, EveryAddressIsAPageOfItsOwn) {
+    const std::string alarm = test::germanSevenBit("F3 Gro\u00DFbrand Lagerhalle, Industriestra\u00DFe 7");
+    const std::vector<PocsagCall> calls{
+        {1000001, 1, PocsagCall::Kind::Alphanumeric, "erste"},
+        {1000002, 2, PocsagCall::Kind::AddressOnly, ""},
+        {1000003, 0, PocsagCall::Kind::Numeric, "0171 234-56"},
+        {1000004, 3, PocsagCall::Kind::Alphanumeric, alarm},
+        {1000012, 1, PocsagCall::Kind::AddressOnly, ""},
+        {1000012, 3, PocsagCall::Kind::Alphanumeric, "zweite Alarmierung"},
+        {2000006, 2, PocsagCall::Kind::AddressOnly, ""}};
+    const Words words = test::pocsagBatches(calls);
+    ASSERT_GT(words.size(), 34u); // three batches at least
+    const std::vector<PocsagPage> pages = receiveAll(words);
+    const std::vector<PocsagPage> expected{
+        {1000001, 1, "erste"},
+        {1000002, 2, ""},
+        {1000003, 0, "0171 234-56"},
+        {1000004, 3, test::expectedPocsagText(alarm)},
+        {1000012, 1, ""},
+        {1000012, 3, "zweite Alarmierung"},
+        {2000006, 2, ""}};
+    EXPECT_EQ(pages, expected);
 }
 
 TEST(PocsagMessageDecoder, EveryBatchIsReadFromItsStart) {
@@ -143,12 +178,10 @@ TEST(PocsagMessageDecoder, EveryBatchIsReadFromItsStart) {
         longText += "Zeile " + std::to_string(i) + ", ";
     }
     longText.resize(150);
-    const auto page = receive(test::pocsagBatches(
+    const auto pages = receiveAll(test::pocsagBatches(
         {{1007, 0, PocsagCall::Kind::AddressOnly, ""},
          {2000006, 3, PocsagCall::Kind::Alphanumeric, longText}}));
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->ric, 1007u);
-    EXPECT_EQ(page->text, longText);
+    EXPECT_EQ(pages, (std::vector<PocsagPage>{{1007, 0, ""}, {2000006, 3, longText}}));
 
     // An address alone in the third batch is still found.
     Words words = batchWith(1, test::kPocsagIdle);
@@ -168,14 +201,21 @@ TEST(PocsagMessageDecoder, LongMessageIsCutTo63Codewords) {
     EXPECT_EQ(page->text, std::string(180, 'x'));
 }
 
+// The end of a transmission within a message (the signal faded): the page
+// keeps what was received of its text, and nothing of it reaches the next
+// transmission.
 TEST(PocsagMessageDecoder, CutOffMessageDoesNotReachTheNextTransmission) {
     PocsagMessageDecoder decoder;
+    const std::string cut = "abgeschnitten und noch viel mehr Text dahinter";
     Words words = test::pocsagBatches({{1001, 0, PocsagCall::Kind::Alphanumeric, "fertig"},
-                                       {1002, 0, PocsagCall::Kind::Alphanumeric, "abgeschnitten"}});
-    words.resize(words.size() - 13); // the end comes within the second message
-    const auto first = receive(decoder, words);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->text, "fertig");
+                                       {1010, 0, PocsagCall::Kind::Alphanumeric, cut}});
+    const std::size_t address = test::findCodeword(words, test::pocsagAddressCodeword(1010, 0));
+    ASSERT_EQ(address, 22u);
+    words.resize(address + 3); // the address and two message codewords: 40 bits, 5 characters
+    words.push_back(0x12345678u); // read after the carrier had gone: beyond repair
+    ASSERT_FALSE(pocsag::checkCodeword(words.back()).valid);
+    const auto first = receiveAll(decoder, words);
+    EXPECT_EQ(first, (std::vector<PocsagPage>{{1001, 0, "fertig"}, {1010, 0, cut.substr(0, 5)}}));
 
     const auto second = receive(decoder, test::pocsagBatches({{1003, 1, PocsagCall::Kind::AddressOnly, ""}}));
     ASSERT_TRUE(second);
@@ -243,15 +283,18 @@ struct TrustCase {
     std::uint32_t before;  ///< bits flipped in the idle before the address
     std::uint32_t address; ///< bits flipped in the address
     std::uint32_t after;   ///< bits flipped in the message codeword after it
+    int beyondRepair;      ///< idles far from the address with three bits wrong
     bool taken;
 };
 
 class PocsagAddressTrust : public ::testing::TestWithParam<TrustCase> {};
 
-// One or two wrong bits in an address are put right where the codewords
-// around it came through: one received exactly for one bit, both for two.
-// Even an intact address needs one such neighbour.
-TEST_P(PocsagAddressTrust, CorrectedAddressNeedsIntactNeighbours) {
+// What the code puts right is taken, where the batch bears the reading
+// out: the codewords beside the address came through (put right where need
+// be), and the batch shows no codeword beyond repair for an address with
+// two bits put right, at most two for one. An address received exactly
+// beside a codeword received exactly is taken in any case.
+TEST_P(PocsagAddressTrust, CorrectedAddressNeedsABatchThatBearsItOut) {
     const TrustCase& c = GetParam();
     Words words = test::pocsagBatches({{1200003, 2, PocsagCall::Kind::Alphanumeric, "Brandmeldeanlage"}});
     const std::size_t address = test::findCodeword(words, test::pocsagAddressCodeword(1200003, 2));
@@ -259,6 +302,9 @@ TEST_P(PocsagAddressTrust, CorrectedAddressNeedsIntactNeighbours) {
     test::flipBits(words, address - 1, c.before);
     test::flipBits(words, address, c.address);
     test::flipBits(words, address + 1, c.after);
+    for (int k = 0; k < c.beyondRepair; ++k) {
+        test::flipBits(words, 1 + static_cast<std::size_t>(k), 0x00E00000u);
+    }
 
     PocsagMessageDecoder decoder;
     const auto page = receive(decoder, words);
@@ -276,28 +322,44 @@ TEST_P(PocsagAddressTrust, CorrectedAddressNeedsIntactNeighbours) {
 
 INSTANTIATE_TEST_SUITE_P(
     Neighbours, PocsagAddressTrust,
-    ::testing::Values(TrustCase{"OneBitClean", 0, 1u << 20, 0, true},
-                      TrustCase{"TwoBitsClean", 0, (1u << 20) | (1u << 5), 0, true},
-                      TrustCase{"OneBitIdleDamaged", 1u << 9, 1u << 20, 0, true},
-                      TrustCase{"OneBitMessageDamaged", 0, 1u << 14, 0x00000300u, true},
-                      TrustCase{"OneBitBothDamaged", 1u << 9, 1u << 14, 1u << 30, false},
-                      TrustCase{"TwoBitsIdleDamaged", 1u << 2, (1u << 20) | (1u << 5), 0, false},
-                      TrustCase{"TwoBitsMessageBroken", 0, 0x80000001u, 0x07000000u, false},
-                      // Even an intact address needs one intact neighbour: a
-                      // slipped or garbled stretch can hold exact addresses.
-                      TrustCase{"IntactBesideBroken", 0x00070000u, 0, 0, true},
-                      TrustCase{"IntactBetweenBroken", 0x00070000u, 0, 0x00000700u, false}),
+    ::testing::Values(TrustCase{"OneBitClean", 0, 1u << 20, 0, 0, true},
+                      TrustCase{"TwoBitsClean", 0, (1u << 20) | (1u << 5), 0, 0, true},
+                      TrustCase{"OneBitIdleDamaged", 1u << 9, 1u << 20, 0, 0, true},
+                      TrustCase{"OneBitMessageDamaged", 0, 1u << 14, 0x00000300u, 0, true},
+                      TrustCase{"OneBitBothDamaged", 1u << 9, 1u << 14, 1u << 30, 0, true},
+                      TrustCase{"TwoBitsAllDamaged", 0x00000003u, (1u << 20) | (1u << 5), 0x40000100u, 0, true},
+                      TrustCase{"TwoBitsMessageBroken", 0, 0x80000001u, 0x07000000u, 0, false},
+                      TrustCase{"OneBitIdleBroken", 0x00070000u, 1u << 20, 0, 0, false},
+                      // Codewords beyond repair elsewhere in the batch: noise
+                      // strong enough to turn a codeword into another.
+                      TrustCase{"OneBitTwoBrokenElsewhere", 0, 1u << 20, 0, 2, true},
+                      TrustCase{"OneBitThreeBrokenElsewhere", 0, 1u << 20, 0, 3, false},
+                      TrustCase{"TwoBitsOneBrokenElsewhere", 0, (1u << 20) | (1u << 5), 0, 1, false},
+                      TrustCase{"IntactManyBrokenElsewhere", 0, 0, 0, 5, true},
+                      // An intact address needs one intact neighbour or the
+                      // batch's support: a slipped or garbled stretch can
+                      // hold exact addresses.
+                      TrustCase{"IntactBesideBroken", 0x00070000u, 0, 0, 0, true},
+                      TrustCase{"IntactBetweenBroken", 0x00070000u, 0, 0x00000700u, 0, false}),
     [](const ::testing::TestParamInfo<TrustCase>& param) { return std::string(param.param.name); });
 
 // --- Bit slips ----------------------------------------------------------------
 
 // Batches as the receiver collects them from a bit stream: the sync
 // codeword found exactly, then 16 codewords of 32 bits cut one after the
-// other, then the search for the next sync codeword.
-std::vector<Words> collectBatches(const std::vector<bool>& bits) {
-    std::vector<Words> batches;
+// other, then the search for the next sync codeword; with each batch, how
+// many bits late or early that one came (as the receiver looks for it a few
+// bits either side of its place).
+struct CollectedBatch {
+    Words words;
+    int nextSyncOffset = pocsag::kUnknownOffset;
+};
+
+std::vector<CollectedBatch> collectBatches(const std::vector<bool>& bits) {
+    std::vector<CollectedBatch> batches;
     std::uint32_t shift = 0;
     std::size_t at = 0;
+    std::size_t syncEndInStep = 0; // where the next sync codeword ends if it comes in step; 0: not expected
     while (true) {
         bool found = false;
         while (!found && at < bits.size()) {
@@ -307,6 +369,10 @@ std::vector<Words> collectBatches(const std::vector<bool>& bits) {
         if (!found) {
             return batches;
         }
+        if (syncEndInStep > 0) {
+            const int offset = static_cast<int>(at) - static_cast<int>(syncEndInStep);
+            batches.back().nextSyncOffset = std::abs(offset) <= 4 ? offset : pocsag::kUnknownOffset;
+        }
         Words batch{test::kPocsagSync};
         // The search goes on from the bits of the last codeword collected.
         for (; batch.size() < 17 && at + 32 <= bits.size(); at += 32) {
@@ -315,7 +381,13 @@ std::vector<Words> collectBatches(const std::vector<bool>& bits) {
             }
             batch.push_back(shift);
         }
-        batches.push_back(batch);
+        syncEndInStep = batch.size() == 17 ? at + 32 : 0;
+        if (syncEndInStep > 0) {
+            // The receiver looks for it up to four bits early too: in the
+            // last bits it took for the batch.
+            at -= 4;
+        }
+        batches.push_back({batch});
     }
 }
 
@@ -333,13 +405,14 @@ std::vector<bool> slipped(const Words& words, std::size_t at, int delta) {
     return bits;
 }
 
-std::optional<PocsagPage> receiveBits(const std::vector<bool>& bits, PocsagCodewordCounts& counts) {
+std::vector<PocsagPage> receiveBits(const std::vector<bool>& bits, PocsagCodewordCounts& counts) {
     PocsagMessageDecoder decoder;
-    for (const Words& batch : collectBatches(bits)) {
-        decoder.processBatch(batch);
+    for (const CollectedBatch& batch : collectBatches(bits)) {
+        decoder.processBatch(batch.words, batch.nextSyncOffset);
     }
     counts = decoder.counts();
-    return decoder.endTransmission();
+    decoder.endTransmission();
+    return {decoder.pages().begin(), decoder.pages().end()};
 }
 
 TEST(PocsagBatchCheck, BatchReceivedInStepIsNeverMoved) {
@@ -377,7 +450,7 @@ TEST(PocsagBatchCheck, FollowsASlipAmongIdles) {
         const auto batches = collectBatches(slipped(sent, 4 * 32 + 13, delta));
         ASSERT_FALSE(batches.empty());
         pocsag::CheckedBatch checked;
-        pocsag::checkBatch(batches[0], checked);
+        pocsag::checkBatch(batches[0].words, checked);
         int moves = 0;
         for (std::size_t i = 0; i < checked.size; ++i) {
             moves += checked.words[i].slip;
@@ -413,15 +486,15 @@ TEST(PocsagBatchCheck, SlipsRarelyGiveAWrongRic) {
             for (const int delta : {-2, -1, 1, 2}) {
                 ++runs;
                 PocsagCodewordCounts counts;
-                const auto page = receiveBits(slipped(sent, at, delta), counts);
-                if (page) {
-                    ++pages;
-                    wrong += page->ric != ric;
+                const auto got = receiveBits(slipped(sent, at, delta), counts);
+                for (const PocsagPage& page : got) {
+                    pages += page.ric == ric;
+                    wrong += page.ric != ric;
                 }
                 if (at / 32 + 2 < address) {
-                    ASSERT_TRUE(page) << "slip of " << delta << " at bit " << at << ", frame " << frame;
-                    EXPECT_EQ(page->ric, ric) << "slip of " << delta << " at bit " << at;
-                    EXPECT_EQ(page->text, test::expectedPocsagText(text)) << "slip of " << delta << " at bit " << at;
+                    ASSERT_EQ(got.size(), 1u) << "slip of " << delta << " at bit " << at << ", frame " << frame;
+                    EXPECT_EQ(got[0].ric, ric) << "slip of " << delta << " at bit " << at;
+                    EXPECT_EQ(got[0].text, test::expectedPocsagText(text)) << "slip of " << delta << " at bit " << at;
                     EXPECT_GE(counts.slips, 1u);
                 }
             }

@@ -20,11 +20,13 @@ std::string pageText(const PocsagCall& call) {
     PocsagMessageDecoder decoder;
     const Words words = test::pocsagBatches({call});
     for (std::size_t at = 0; at < words.size(); at += 17) {
-        decoder.processBatch({words.data() + at, std::min<std::size_t>(17, words.size() - at)});
+        const bool followed = at + 17 < words.size(); // the next sync codeword came in step
+        decoder.processBatch({words.data() + at, std::min<std::size_t>(17, words.size() - at)},
+                             followed ? 0 : pocsag::kUnknownOffset);
     }
-    const auto page = decoder.endTransmission();
-    EXPECT_TRUE(page);
-    return page ? page->text : "<no page>";
+    decoder.endTransmission();
+    EXPECT_EQ(decoder.pages().size(), 1u);
+    return decoder.pages().empty() ? "<no page>" : decoder.pages().front().text;
 }
 
 struct ContentCase {

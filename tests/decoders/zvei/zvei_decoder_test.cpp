@@ -158,8 +158,11 @@ TEST(ZveiNoiseSweep, DecodedCallsStayInTheirWindow) {
     // The windows moved with the band-pass in front of the crossings
     // (780..2900 Hz, see zvei_tone_tracker.h): without it the chain read 96
     // to 100 calls at 20 dB, 72 to 88 at 16 dB and 10 to 25 at 13 dB; with it
-    // all of them down to 8 dB, and it gives out between 4 and 2 dB.
-    const std::vector<SweepCase> levels{{13, 99, 100}, {6, 90, 99}, {4, 72, 84}, {2, 23, 35}};
+    // all of them down to 8 dB, 72 to 84 at 4 dB, 23 to 35 at 2 dB. Reading each entry
+    // from the time its periods span (instead of the mean of 100 held
+    // readings), and bridging one entry that does not fit a steady run:
+    // 100 at 3 dB, 99 at 2 dB, 98 at 1 dB, 86 at 0 dB.
+    const std::vector<SweepCase> levels{{13, 100, 100}, {3, 98, 100}, {1, 93, 100}, {0, 78, 93}};
     for (const SweepCase& level : levels) {
         const SweepResult r = sweepCalls(level.snrDb, "0123456789");
         EXPECT_GE(r.right, level.low) << level.snrDb << " dB";
@@ -170,10 +173,13 @@ TEST(ZveiNoiseSweep, DecodedCallsStayInTheirWindow) {
 
 // "7" (1830 Hz) and "L" (1860 Hz, read from 1855 Hz on) are the closest
 // pair of tones. Noise scatters each 9 ms reading of a tone and, in the
-// crossings, pulls it up a little; a single reading of a 7 in 3 dB of noise
+// crossings, pulls it up a little; a single reading of a 7 in deep noise
 // is now and then above 1855 Hz. The mean of the tone's steady run is not.
 TEST(ZveiNoiseSweep, SevensInNoiseAreNeverReadAsL) {
-    for (const SweepCase& level : {SweepCase{4, 66, 80}, SweepCase{3, 41, 55}, SweepCase{2, 12, 24}}) {
+    // Measured: 100 at 4 and 3 dB, 99 at 2 dB, 91 at 1 dB (before the
+    // readings from the span of the periods, the windows were 66 to 80, 41
+    // to 55 and 12 to 24 at 4, 3 and 2 dB).
+    for (const SweepCase& level : {SweepCase{3, 98, 100}, SweepCase{1, 84, 97}}) {
         const SweepResult r = sweepCalls(level.snrDb, "777123");
         EXPECT_GE(r.right, level.low) << level.snrDb << " dB";
         EXPECT_LE(r.right, level.high) << level.snrDb << " dB";
@@ -286,7 +292,11 @@ TEST(ZveiSpecialTones, RepeatToneCarriesAcrossSequences) {
     left.append(tones({{2600}, {1160}, {2600}, {1400}, {2600}}, 1.0));
     right.append(tones({{2600}, {1160}, {2600}, {1400}, {2600}}, 1.0));
     rig.feed(left, right);
-    EXPECT_EQ(rig.allCalls(), (Calls{"L:12345", "R:98764", "L:52244", "R:42244"}));
+    // (The first calls of both channels end together; which one's fifth
+    // tone is seen to end a buffer earlier is no matter here.)
+    EXPECT_EQ(rig.calls(kL), (Calls{"12345", "52244"}));
+    EXPECT_EQ(rig.calls(kR), (Calls{"98764", "42244"}));
+    EXPECT_EQ(rig.allCalls().size(), 4u);
 }
 
 struct LengthCase {
@@ -324,20 +334,23 @@ TEST(ZveiSpecialTones, OnlyFiveCharactersAreHandedOnAndOnlyLabelsMarkASequence) 
 TEST(ZveiSpecialTones, PagerPreambleNeverMarksASequence) {
     // A pager transmission's preamble is a square wave (600 Hz at 1200 bit/s,
     // 256 Hz at 512 bit/s, 1200 Hz at 2400 bit/s). Fading cuts it into steady
-    // stretches (here: a short dropout every 75 ms) that fill five tone slots,
-    // but none of them is a call and the pager chain must not be held back.
+    // stretches (here: a dropout of 20 ms every 90 ms; one of a few ms is
+    // bridged like a burst of noise) that fill five tone slots, but none of
+    // them is a call and the pager chain must not be held back.
     // Behind the band-pass (780..2900 Hz) the 256 Hz wave is five harmonics
-    // of like strength, whose crossings are never steady: no tone slot at all.
+    // of like strength, the 600 Hz wave its third harmonic with what is left
+    // of the fundamental: their crossings are never steady, no tone slot at
+    // all.
     struct Row {
         double hz;
         bool steady;
     };
-    for (const auto [hz, steady] : {Row{256.0, false}, Row{600.0, true}, Row{1200.0, true}}) {
+    for (const auto [hz, steady] : {Row{256.0, false}, Row{600.0, false}, Row{1200.0, true}}) {
         Signal s = silence(0.2);
         ToneWriter writer(s, 9000.0);
         for (int k = 0; k < 12; ++k) {
             writer.tone(hz, 0.070);
-            writer.silence(0.005);
+            writer.silence(0.020);
         }
         for (double& x : s.samples) {
             x = x > 0 ? 9000.0 : (x < 0 ? -9000.0 : 0.0);
