@@ -1,7 +1,7 @@
 // Local-message export: the export line handed to another program on the same
 // machine that runs a local server (a Unix domain socket, a named pipe on
-// Windows) under the name `targetWindowTitle`. It takes the place of the
-// Windows program's copy-data window message and keeps that message's buffer.
+// Windows) under the name `targetWindowTitle`. Receivers that read these
+// lines expect a 255-byte buffer per line, so that limit stays.
 //
 //   one connection per line:
 //

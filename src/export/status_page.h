@@ -14,8 +14,8 @@
 //   +-----------------------------------------------------------+
 //
 // The file is Windows-1252 text with CR LF, one tag or text per line, the
-// same bytes the Windows program wrote (pages and their style sheets built
-// around it keep working). Every text that comes from the air or the tables
+// bytes status pages of earlier installations had (pages and their style
+// sheets built around them keep working). Every text that comes from the air or the tables
 // is HTML-escaped: the page is public, and a pager text must not place markup
 // or script on it.
 #pragma once

@@ -18,9 +18,8 @@
 // tick once a second reconnects a closed connection, so a receiver that is
 // started later (or restarted) is picked up within a second.
 //
-// The Windows program paused about 240 ms after every send, processing window
-// events while it waited, which in effect spaced the lines out on the wire.
-// tolvana does not pause: the pause held up decoding for every reception, and
+// A pause of about 240 ms after every send, processing window events
+// meanwhile, would space the lines out on the wire. tolvana does not pause: the pause held up decoding for every reception, and
 // receivers rely only on the line format with its end mark, never on gaps
 // between lines (see docs/export.md).
 #pragma once
@@ -39,8 +38,8 @@
 namespace tolvana {
 
 /// The connection states as the settings page and the connection indicator
-/// show them (the numbering of the Windows socket control the receivers'
-/// users know).
+/// show them (the state numbers the receivers' users know from the
+/// indicator).
 enum class ExportConnectionState : int {
     Closed = 0,
     Open = 1,

@@ -65,7 +65,7 @@ FileResult CallNameTable::loadCallNames(const DataFolder& folder) {
 }
 
 FileResult CallNameTable::saveCallNames(const DataFolder& folder) const {
-    // No entries, no file: the Windows program only wrote a table with rows.
+    // No entries, no file: ZVEI.txt has always been written only with rows.
     if (m_entries.isEmpty()) {
         return removeFileIfPresent(folder.callNamesFile());
     }

@@ -1,4 +1,4 @@
-// Colours as the Windows program stores them: 32-bit values with red in the
+// Colours as tolvana's files store them: 32-bit values with red in the
 // low byte, green in the second and blue in the third (0x00BBGGRR). Values
 // with the top bit set are Windows system colours (0x80000000 + palette
 // index), which a Windows Mon.ini may hold for a field that was never given
@@ -30,14 +30,14 @@ constexpr int blueOf(quint32 colour) {
 inline constexpr quint32 kLightGrey = rgb(224, 224, 224);
 /// The background of an alert list that has received an entry.
 inline constexpr quint32 kAlertGreen = rgb(0, 255, 0);
-/// The Windows button face (the classic palette of current Windows versions);
-/// tolvana's stand-in wherever the Windows program used that system colour.
+/// The button face (the classic palette of current Windows versions);
+/// tolvana's stand-in wherever files from earlier installations name that system colour.
 inline constexpr quint32 kButtonFace = rgb(240, 240, 240);
 
 inline constexpr quint32 kSystemColourFlag = 0x80000000u;
 
-/// A colour read from a file as a number: the Windows program wrote system
-/// colours as negative 32-bit numbers. Nothing when the number fits no colour.
+/// A colour read from a file as a number: files of earlier installations hold
+/// system colours as negative 32-bit numbers. Nothing when the number fits no colour.
 constexpr std::optional<quint32> colourFromNumber(qint64 number) {
     if (number < std::numeric_limits<qint32>::min() ||
         number > std::numeric_limits<quint32>::max()) {

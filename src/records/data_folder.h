@@ -1,6 +1,6 @@
 // The data folder: Mon.ini, the tables, the filter lists and the status page,
 // with the per-vehicle status files in Status/ and the daily logs in Logbuch/.
-// The Windows program kept all of this beside its executable; tolvana keeps
+// Earlier installations kept all of this beside the executable; tolvana keeps
 // it in one folder chosen at start (--home, $TOLVANA_HOME, or the platform's
 // application data folder), so the files can be carried over unchanged.
 #pragma once

@@ -24,7 +24,7 @@ QString longTime(const QDateTime& time) {
 
 QString changeTime(const QDateTime& time) {
     // The first six characters of the short date and the first five of the
-    // time, as the Windows program cut them from its German texts.
+    // time, cut from the German texts as the status files have always held them.
     return time.date().toString(kDate).left(6) + u' ' + time.time().toString(kTime).left(5);
 }
 

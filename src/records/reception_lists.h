@@ -31,7 +31,7 @@ public:
     static constexpr int RowTextRole = Qt::UserRole + 2;
 
     /// The FMS list is emptied before a new row once it holds this many
-    /// receptions (501 grid rows with the heading row of the Windows grid).
+    /// receptions (501 grid rows with the heading row).
     static constexpr int kFmsRowLimit = 500;
     /// No list holds more rows than this: the oldest leave first. The five-
     /// tone and pager lists had no limit at all, and a monitor that runs for
@@ -67,7 +67,7 @@ public:
     /// Column of the "Name" cell, -1 for FMS.
     int nameColumn() const;
     static QStringList headings(ReceptionKind kind);
-    /// Column widths of the Windows grid in twips (15 twips are one pixel at 96 dpi).
+    /// Column widths of the grids in twips (15 twips are one pixel at 96 dpi).
     static QList<int> columnWidthsTwips(ReceptionKind kind);
 
 private:

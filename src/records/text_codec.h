@@ -1,4 +1,4 @@
-// The Windows program's files and export lines are Windows-1252 bytes. Inside
+// tolvana's files and export lines are Windows-1252 bytes. Inside
 // tolvana text is Unicode; these two functions are the only crossing point.
 #pragma once
 

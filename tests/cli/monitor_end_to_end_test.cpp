@@ -246,7 +246,7 @@ std::vector<std::string> printedLines() {
 
 TEST_F(MonitorEndToEnd, EveryOutputInOrderNothingMissingNothingExtra) {
     // The action program lies in a folder with a blank and an umlaut, and
-    // Mon.ini holds its path in Windows-1252, as the Windows program wrote it.
+    // Mon.ini holds its path in Windows-1252, as earlier installations wrote it.
     const QString actionLog = m_dir + "/aktionen.txt";
     const QString action = m_dir + "/Aktion \u00DCbung.sh";
     writeFile(action, "#!/bin/sh\n"

@@ -64,7 +64,7 @@ void writeDataFolder(const QString& home, const MonitorOptions& o) {
     }
     writeFile(home + "/Mon.ini", crlfLines(ini));
 
-    // The Windows program writes one line per field of all 30 pages.
+    // Fzg.txt holds one line per field of all 30 pages.
     QStringList vehicles{QStringLiteral("RTW 1\tWache Nord\t62345678"),
                          QStringLiteral("LF 20\tH\u00F6henweg\t61234567")};
     while (vehicles.size() < kBoardFields) {

@@ -1,5 +1,5 @@
 // A day at the monitor in one recording, for end-to-end runs of
-// tolvana-decode: a data folder as the Windows program left it (Windows-1252,
+// tolvana-decode: a data folder as earlier installations left it (Windows-1252,
 // CR LF, umlauts in names), and traffic on both receivers that touches every
 // rule of the hand-off: known and unknown vehicles, a vehicle's status
 // changing twice, an order from the control room, a digital alarm, named and

@@ -109,7 +109,7 @@ TEST_F(FtpUploadTest, PutsThePageIntoTheLoginFolderAndIntoNewFoldersByteForByte)
     EXPECT_EQ(upload(request()), utf8(upload_text::kTransferred));
     EXPECT_EQ(readAll(s_server->root() + "/status.html"), first);
 
-    // A folder typed the Windows way, two levels that do not exist yet.
+    // A folder typed with backslashes, two levels that do not exist yet.
     EXPECT_EQ(upload(request(QStringLiteral("web\\neu/"))), utf8(upload_text::kTransferred));
     EXPECT_EQ(readAll(s_server->root() + "/web/neu/status.html"), first);
 

@@ -309,7 +309,7 @@ TEST_F(HandoffTest, PocsagDuplicateIsTheSamePageOnTheSameChannel) {
                        "local ##POC#1234567#3#Brand \u00D6lspur#+",
                        "poc L 1234567 Brand \u00D6lspur"}));
     EXPECT_EQ(m_state->lists.pocsag.rowCount(), 5);
-    // The log keeps the Windows bytes of the row, the name from ZVEI.txt with its umlaut.
+    // The log keeps the Windows-1252 bytes of the row, the name from ZVEI.txt with its umlaut.
     EXPECT_TRUE(log("poc-2026-12-7.txt").startsWith("1234567\t3\tWehrf\xFChrer\t07.12.2026 16:00:00\tBrand \xD6lspur\r\n"));
 }
 

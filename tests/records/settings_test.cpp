@@ -11,7 +11,7 @@ namespace {
 using test::readBytes;
 using test::writeBytes;
 
-// Mon.ini as the Windows program left it: umlauts as single bytes, CR LF,
+// Mon.ini as earlier installations left it: umlauts as single bytes, CR LF,
 // and status 6 still holding the system button-face colour (0x8000000F,
 // written as a negative 32-bit number).
 const QByteArray kWindowsMonIni = "1\r\n"

@@ -17,7 +17,7 @@ QByteArray emptyLines(int count) {
     return QByteArray("\t\t\r\n").repeated(count);
 }
 
-// Fzg.txt of the Windows program: umlauts as single bytes, a heading entry
+// Fzg.txt of an earlier installation: umlauts as single bytes, a heading entry
 // without identity, a free field, a comma and quotes in a text.
 QByteArray windowsVehicles() {
     return QByteArray("RTW 1\tRettungswagen M\xFC"
