@@ -28,6 +28,8 @@ function(tolvana_add_qt_test name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} Qt6::Test tolvana::warnings)
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  # A test function that hangs (a modal dialog nobody answers) fails after a
+  # minute instead of Qt Test's five.
   set_tests_properties(${name} PROPERTIES ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${TOLVANA_TEST_RUNTIME_DIR};TOLVANA_TESTDATA=${PROJECT_SOURCE_DIR}/testdata")
+    "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=60000;XDG_RUNTIME_DIR=${TOLVANA_TEST_RUNTIME_DIR};TOLVANA_TESTDATA=${PROJECT_SOURCE_DIR}/testdata")
 endfunction()

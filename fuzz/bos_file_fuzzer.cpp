@@ -30,6 +30,13 @@ using fuzz::Scratch;
 
 constexpr std::array<int, 4> kTableSizes{0, 1, 150, 1500};
 
+// The writers refuse a table whose file would begin with the bytes of a
+// byte-order mark (a reader would take the file for UTF-8 or UTF-16); an
+// import can bring such a first entry, and saving says why in German.
+bool refusedForByteOrderMark(const FileResult& saved) {
+    return !saved.ok() && saved.englishError().contains(QStringLiteral("byte-order mark"));
+}
+
 bool keepable(const QString& text) {
     for (const QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
@@ -117,9 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(imported.imported == 0 ? vehicles.lastUsedIndex() == before.lastUsedIndex()
                                    : vehicles.lastUsedIndex() == first + imported.imported - 1,
             "the last used entry is the last one imported");
-    if (imported.imported > 0) {
-        const FileResult saved = vehicles.saveVehicles(*folder);
-        require(saved.ok(), "imported vehicles can be saved");
+    const FileResult savedVehicles = imported.imported > 0 ? vehicles.saveVehicles(*folder) : FileResult();
+    require(savedVehicles.ok() || refusedForByteOrderMark(savedVehicles), "imported vehicles can be saved");
+    if (imported.imported > 0 && savedVehicles.ok()) {
         VehicleTable again(tableSize);
         (void)again.loadVehicles(*folder);
         for (int i = 0; i < tableSize; ++i) {
@@ -142,7 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "an imported call is the file's call");
     }
     const FileResult saved = calls.saveCallNames(*folder);
-    require(saved.ok(), "imported calls can be saved");
+    require(saved.ok() || refusedForByteOrderMark(saved), "imported calls can be saved");
+    if (!saved.ok()) {
+        return 0;
+    }
     CallNameTable again;
     (void)again.loadCallNames(*folder);
     // The file reader skips empty lines; an imported call never is one (its

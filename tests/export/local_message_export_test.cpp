@@ -150,7 +150,9 @@ TEST(LocalMessageExport, MessageBytesNeverExceedTheBuffer) {
         EXPECT_EQ(bytes.back(), '\0');
     }
     // Umlauts count one byte each, as the receiver's buffer sees them.
-    const QByteArray umlauts = localMessageBytes(std::string(300, ' ') + "\u00E4");
+    std::string spacesAndUmlaut(300, ' ');
+    spacesAndUmlaut += "\u00E4";
+    const QByteArray umlauts = localMessageBytes(spacesAndUmlaut);
     EXPECT_EQ(umlauts.size(), 255);
 }
 

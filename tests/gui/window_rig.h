@@ -7,6 +7,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -130,6 +132,19 @@ template <typename Dialog> void whenDialogOpens(std::function<void(Dialog*)> ans
         }
     });
     poll->start(10);
+}
+
+/// Types `path` into a file dialog's name field and accepts, as a user does.
+/// (QFileDialog::selectFile leaves the field alone while it has the focus and
+/// then selects only what the dialog's folder listing, filled by a thread of
+/// its own, already holds: the dialog would stay open now and then.)
+inline void chooseFile(QFileDialog* dialog, const QString& path) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (name == nullptr) {
+        qFatal("the file dialog has no name field");
+    }
+    name->setText(path);
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }
 
 /// The project's testdata folder.

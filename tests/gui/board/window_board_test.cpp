@@ -73,8 +73,7 @@ void WindowBoardTest::newUserImportsArrangesReplaysAndRestarts() {
     auto* import = rig->window().findChild<VehicleImportPanel*>();
     QVERIFY(import != nullptr);
     whenDialogOpens<QFileDialog>([bos](QFileDialog* d) {
-        d->selectFile(bos);
-        QMetaObject::invokeMethod(d, "accept");
+        chooseFile(d, bos);
     });
     QTest::mouseClick(import->loadButton(), Qt::LeftButton);
     QCOMPARE(rig->state().vehicles.at(1).Rufname, QStringLiteral("ELW Demo"));
