@@ -13,6 +13,7 @@
 //                                           to its grid row on screen, N telegrams
 //   tolvana_gui_bench live-idle SECONDS     the same server, nothing played: CPU share
 #include <QApplication>
+#include <sys/wait.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -405,6 +406,12 @@ int liveLatency(const test::PulseServer& server, int telegrams) {
             loop.quit();
         }
     });
+    // One timer, restarted per telegram: a single-shot timer of an earlier
+    // telegram would end a later one's wait before its row came.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    giveUp.setInterval(10000);
+    QObject::connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
     std::vector<double> ms;
     test::FmsEncoder::Options quietAfter;
     quietAfter.tailSeconds = 0.0;
@@ -415,13 +422,19 @@ int liveLatency(const test::PulseServer& server, int telegrams) {
         const std::string wav = dir.path().toStdString() + "/t" + std::to_string(i) + ".wav";
         test::writeRecording(wav, test::interleave(test::toPcm(left), {}), 2, kSampleRate);
         rowIn = false;
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        giveUp.start();
         const pid_t player = server.playInBackground(wav);
         loop.exec();
         if (rowIn) {
             ms.push_back(latency);
         }
-        test::waitFor(player);
+        // The window keeps running while the player ends: a main thread
+        // blocked here would leave the capture's sound waiting (up to a
+        // second per telegram) and measure that instead.
+        int status = 0;
+        while (waitpid(player, &status, WNOHANG) == 0) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
     }
     w.window.capture().stop();
     if (ms.empty()) {
