@@ -40,6 +40,16 @@ int main(int argc, char* argv[]) {
                                      QStringLiteral("Replay as fast as the decoders go."));
     parser.addOptions({homeOpt, replayOpt, fastOpt});
     parser.process(app);
+    // A recording named without --replay (say "--replay-fast demo.flac")
+    // would otherwise be passed over in silence and the window stay empty.
+    if (!parser.positionalArguments().isEmpty() || (parser.isSet(fastOpt) && !parser.isSet(replayOpt))) {
+        std::fprintf(stderr, "tolvana: %s\nusage: tolvana [--home DIR] [--replay FILE [--replay-fast]]\n",
+                     parser.positionalArguments().isEmpty()
+                         ? "--replay-fast needs --replay FILE"
+                         : qPrintable(QStringLiteral("unexpected argument \"%1\" (a recording is given with --replay FILE)")
+                                          .arg(parser.positionalArguments().constFirst())));
+        return 2;
+    }
 
     QString failedFolder;
     const std::optional<DataFolder> folder =

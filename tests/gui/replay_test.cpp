@@ -126,6 +126,7 @@ private slots:
     void unreadableRecordingIsReported();
     void connectionIndicatorFollowsTheTcpExport();
     void secondProgramOnTheSameFolderIsRefused();
+    void recordingWithoutReplayIsAUsageError();
 
 private:
     QString root() const { return m_dir->path(); }
@@ -313,6 +314,20 @@ void ReplayTest::secondProgramOnTheSameFolderIsRefused() {
     DataFolderLock::Outcome outcome = DataFolderLock::Outcome::Acquired;
     QVERIFY(DataFolderLock::acquire(*folder, &outcome) == nullptr);
     QCOMPARE(outcome, DataFolderLock::Outcome::HeldByOther);
+}
+
+// "--replay-fast demo.flac" once opened an empty window: the file, given
+// without --replay, was passed over in silence.
+void ReplayTest::recordingWithoutReplayIsAUsageError() {
+    const QList<QStringList> wrong{{"--replay-fast", "demo.flac"}, {"demo.flac"}, {"--replay-fast"}};
+    for (const QStringList& arguments : wrong) {
+        QProcess program;
+        program.start(QStringLiteral(TOLVANA_GUI_BINARY), QStringList{"--home", root()} + arguments);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY2(program.readAllStandardError().contains("--replay FILE"), qPrintable(arguments.join(u' ')));
+        QVERIFY(!QFile::exists(root() + "/tolvana.lock")); // it ended before taking the folder
+    }
 }
 
 } // namespace tolvana::gui::test
