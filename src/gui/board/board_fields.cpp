@@ -153,9 +153,9 @@ void BoardFields::paintField(QPainter& painter, int field) const {
 
     if (!look.text.isEmpty()) {
         const bool named = look.kind == FieldKind::Named;
-        painter.setFont(named ? m_namedFont : m_fieldFont);
-        painter.setPen(named ? QColor(Qt::black) : textColourOn(look.fill));
         const QRect textRect = r.adjusted(kTextMargin, kEdge, -kTextMargin, -kEdge);
+        painter.setFont(fittedFieldFont(named ? m_namedFont : m_fieldFont, textRect, look.text));
+        painter.setPen(named ? QColor(Qt::black) : textColourOn(look.fill));
         painter.save();
         painter.setClipRect(r);
         painter.drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap, look.text);

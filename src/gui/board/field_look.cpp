@@ -4,6 +4,10 @@
 #include "records/settings.h"
 #include "records/vehicle_table.h"
 
+#include <QFontMetrics>
+
+#include <algorithm>
+
 namespace tolvana {
 
 namespace {
@@ -68,6 +72,20 @@ QFont namedFieldFont(const QFont& base) {
     font.setPointSize(8);
     font.setBold(false);
     return font;
+}
+
+QFont fittedFieldFont(const QFont& font, const QRect& space, const QString& text) {
+    constexpr double kSmallest = 6.0;
+    QFont fitted(font);
+    while (fitted.pointSizeF() > kSmallest) {
+        const QRect needed =
+            QFontMetrics(fitted).boundingRect(space, Qt::AlignCenter | Qt::TextWordWrap, text);
+        if (needed.height() <= space.height() && needed.width() <= space.width()) {
+            break;
+        }
+        fitted.setPointSizeF(std::max(kSmallest, fitted.pointSizeF() - 1.0));
+    }
+    return fitted;
 }
 
 QColor textColourOn(const QColor& background) {

@@ -11,6 +11,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -51,6 +52,11 @@ FieldLook fieldLookOf(const Vehicle& vehicle, const std::array<quint32, 9>& stat
 QFont fieldFont(int boardSizeIndex, const QFont& base);
 /// Named entries without FMS identity: 8 pt.
 QFont namedFieldFont(const QFont& base);
+
+/// `font`, made smaller a point at a time (down to 6 pt) until `text`,
+/// wrapped at word ends, fits `space`: a long call name on a small board
+/// would otherwise lose its first and last lines to the field's edges.
+QFont fittedFieldFont(const QFont& font, const QRect& space, const QString& text);
 
 /// Black or white, whichever reads better on `background`.
 QColor textColourOn(const QColor& background);

@@ -200,6 +200,21 @@ void BoardDrawingTest::fourSizesNumberFieldsDownTheColumns() {
     const QFont font = fieldFont(sizeIndex, board.font());
     QCOMPARE(font.pointSize(), pointSize);
     QCOMPARE(font.bold(), bold);
+
+    // A call name of two lines is drawn whole: in a smaller font where the
+    // field is too low for it (it lost the tops of its capitals and
+    // umlauts), in the board's font where it fits.
+    const QRect space = f->fieldRect(0).adjusted(3, 1, -3, -1);
+    const auto needed = [&space](const QFont& drawn, const QString& text) {
+        return QFontMetrics(drawn).boundingRect(space, Qt::AlignCenter | Qt::TextWordWrap, text).size();
+    };
+    const QString name = QStringLiteral("Rotkreuz Süd 1/83-1");
+    const QFont fitted = fittedFieldFont(font, space, name);
+    QVERIFY2(needed(fitted, name).height() <= space.height(),
+             qPrintable(QStringLiteral("%1 px for %2 px").arg(needed(fitted, name).height()).arg(space.height())));
+    QVERIFY(needed(fitted, name).width() <= space.width());
+    QCOMPARE(fitted.pointSizeF() < font.pointSizeF(), needed(font, name).height() > space.height());
+    QCOMPARE(fittedFieldFont(font, space, QStringLiteral("RTW")), font);
 }
 
 void BoardDrawingTest::pageSelectorsStandInThreeRowsOfTen() {
