@@ -64,9 +64,10 @@ void FilterPage::addEntry(int index) {
     bool ok = false;
     const QString entry = QInputDialog::getText(this, text::kWindowTitle, prompt(index), QLineEdit::Normal,
                                                 QString(), &ok);
-    if (!ok || entry.isEmpty()) {
+    if (!ok) {
         return;
     }
+    // An empty entry is refused with its reason, not passed over in silence.
     const FileResult result = m_filters.addFilterEntry(entry, FilterTables::listKindOfList(index),
                                                        FilterTables::kindOfList(index));
     if (!result.ok()) {

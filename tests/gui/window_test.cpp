@@ -443,6 +443,15 @@ void WindowTest::filterEntriesAreAddedAndRemovedOnTheFilterPage() {
     QCOMPARE(readLines(root() + "/filter_zvei.txt"), QStringList{"123\t1"});
     QVERIFY(!rig.state().filters.filterZvei("12345"));
 
+    // An empty entry would match every reception: refused, and the user is told why.
+    whenDialogOpens<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue("");
+        d->accept();
+    });
+    click(page->newButton(4));
+    QVERIFY(!QFile::exists(root() + "/filter_poc.txt"));
+    QVERIFY(rig.monitor().messages().history().join(u'\n').contains(QStringLiteral("leerer Filtereintrag")));
+
     // Cancel adds nothing.
     whenDialogOpens<QInputDialog>([](QInputDialog* d) {
         d->setTextValue("999");
