@@ -13,7 +13,6 @@
 //                                           to its grid row on screen, N telegrams
 //   tolvana_gui_bench live-idle SECONDS     the same server, nothing played: CPU share
 #include <QApplication>
-#include <sys/wait.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -23,6 +22,7 @@
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 
 #include <algorithm>
